@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what the project needs on Debian 12 (as root) and builds it.
+# Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
+# Only packages that are missing are installed; the package lists are read
+# once, and only when something is missing.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$here/build}"
+shift || true
+
+# What each package is for:
+#   cmake make g++          the build
+#   qt6-base-dev            Qt 6 Widgets for the window, QtTest for its tests, platform plugins
+#   libgtest-dev            GoogleTest for the Qt-free libraries' tests
+#   xvfb xauth              an X server without a screen, for the tests that need real X
+#   imagemagick             `import`, to take screenshots of the window under Xvfb
+packages=(cmake make g++ qt6-base-dev libgtest-dev xvfb xauth imagemagick)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing packages: ${missing[*]}; run as root or install them first" >&2
+    exit 1
+  fi
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+cmake -S "$here" -B "$build" "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"
