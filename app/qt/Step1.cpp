@@ -1,0 +1,223 @@
+#include "app/qt/Step1.h"
+
+#include "app/qt/AppIcon.h"
+#include "commands/Commands.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace app::qt {
+namespace {
+
+// A push button whose caption wraps onto more lines when it is wider than
+// the button, as the taller buttons ("Marquee Repeat Wait") are laid out
+// for. QPushButton itself never wraps; text() stays the caption unchanged.
+class CaptionButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();  // the bevel and focus frame without the label
+        painter.drawControl(QStyle::CE_PushButton, option);
+        QRect box = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        if (isDown()) box.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                                    style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+        painter.setPen(palette().color(QPalette::ButtonText));
+        painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, caption);
+    }
+};
+
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void showErrorBox(QWidget& window, const QString& line) {
+    QMessageBox::critical(&window, QApplication::applicationName(), line);
+}
+
+int twipsToPixels(int twips, double dotsPerInch) {
+    return static_cast<int>(std::lround(twips * dotsPerInch / 1440.0));
+}
+
+QFont windowFont() {
+    // A small sans-serif face, as the layout's captions were sized for an
+    // 8-point dialog font; the first family present on the machine is used.
+    QFont font;
+    font.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
+Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter reporter, QWidget* parent)
+    : QWidget(parent), control_(std::move(control)), reporter_(std::move(reporter)) {
+    setObjectName(qText(app::window.name));
+    setWindowTitle(qText(app::window.title));
+    setWindowIcon(applicationIcon());
+    // System menu and close box only: no minimise or maximise box, and a
+    // fixed border on platforms that draw one.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFont(windowFont());
+
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+    const auto px = [dpi](int twips) { return twipsToPixels(twips, dpi); };
+    // Edges are rounded rather than sizes, so neighbours that touch in twips
+    // still touch in pixels at any density.
+    const auto rect = [&px](const Control& c) {
+        const int x = px(c.left), y = px(c.top);
+        return QRect(x, y, px(c.left + c.width) - x, px(c.top + c.height) - y);
+    };
+
+    std::vector<QWidget*> frames;
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const Control& c = controls[i];
+        QWidget* container = this;
+        if (c.container != app::window.name) container = widget(c.container);
+        const QString caption = qText(c.caption);
+        QWidget* w = nullptr;
+        switch (c.kind) {
+        case Kind::CommandButton: {
+            auto* button = new CaptionButton(caption, container);
+            button->setAutoDefault(false);
+            const std::string name(c.name);
+            connect(button, &QPushButton::clicked, this, [this, name] { clickButton(name); });
+            w = button;
+            break;
+        }
+        case Kind::Label: {
+            auto* label = new QLabel(caption, container);
+            // Plain text in a fixed one-line box: results are shown as they
+            // come (never as markup) and clipped where they do not fit.
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(false);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            w = label;
+            break;
+        }
+        case Kind::TextBox: {
+            auto* edit = new QLineEdit(caption, container);
+            edit->setMaxLength(std::numeric_limits<int>::max());
+            edit->setCursorPosition(0);
+            w = edit;
+            break;
+        }
+        case Kind::OptionButton: {
+            // Auto-exclusive among siblings: one group per container.
+            auto* option = new QRadioButton(caption, container);
+            option->setChecked(c.selected);
+            w = option;
+            break;
+        }
+        case Kind::Frame: {
+            auto* frame = new QGroupBox(caption, container);
+            // Opaque, so that a frame hides what lies under it (Label36).
+            frame->setAutoFillBackground(true);
+            frame->setFocusPolicy(Qt::NoFocus);
+            frames.push_back(frame);
+            w = frame;
+            break;
+        }
+        case Kind::LineDisplay:
+            continue;  // the control instance has no widget
+        }
+        w->setObjectName(qText(c.name));
+        w->setGeometry(rect(c));
+        widgets_[i] = w;
+    }
+    for (QWidget* frame : frames) frame->raise();
+
+    // Tab order by rising tab index over the controls that take the focus.
+    std::vector<const Control*> order;
+    for (const Control& c : controls)
+        if (c.kind == Kind::CommandButton || c.kind == Kind::TextBox || c.kind == Kind::OptionButton)
+            order.push_back(&c);
+    std::sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(widget(order[i - 1]->name), widget(order[i]->name));
+
+    const int clientWidth = px(app::window.clientWidth), clientHeight = px(app::window.clientHeight);
+    const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
+    setFixedSize(clientWidth, clientHeight);
+    setGeometry(QRect(origin + QPoint(px(app::window.startLeft), px(app::window.startTop)), QSize(clientWidth, clientHeight)));
+    widget("cmdExit")->setFocus(Qt::OtherFocusReason);
+}
+
+Step1::~Step1() = default;
+
+QWidget* Step1::widget(std::string_view name) const {
+    const Control* row = findControl(name);
+    return row ? widgets_[static_cast<std::size_t>(row - controls.data())] : nullptr;
+}
+
+QWidget* Step1::widgetOf(std::string_view name, Kind kind) const {
+    const Control* row = findControl(name);
+    if (!row || row->kind != kind)
+        throw commands::FormError("the window has no " + std::string(kindName(kind)) + " named " +
+                                  std::string(name));
+    return widgets_[static_cast<std::size_t>(row - controls.data())];
+}
+
+std::u16string Step1::text(std::string_view textBox) {
+    return static_cast<QLineEdit*>(widgetOf(textBox, Kind::TextBox))->text().toStdU16String();
+}
+
+bool Step1::isSelected(std::string_view optionButton) {
+    return static_cast<QRadioButton*>(widgetOf(optionButton, Kind::OptionButton))->isChecked();
+}
+
+std::u16string Step1::caption(std::string_view optionButton) {
+    return static_cast<QRadioButton*>(widgetOf(optionButton, Kind::OptionButton))->text().toStdU16String();
+}
+
+void Step1::setCaption(std::string_view label, std::u16string_view caption) {
+    static_cast<QLabel*>(widgetOf(label, Kind::Label))
+        ->setText(QString::fromUtf16(caption.data(), static_cast<qsizetype>(caption.size())));
+}
+
+void Step1::clickButton(std::string_view button) {
+    // The program's one default handling of unhandled errors: whatever a
+    // handler throws ends that click here, is reported, and the window goes on.
+    try {
+        commands::click(button, *this, *control_);
+    } catch (const std::exception& e) {
+        report(button, QString::fromUtf8(e.what()));
+    } catch (...) {
+        report(button, QStringLiteral("an error of unknown kind"));
+    }
+}
+
+void Step1::report(std::string_view button, const QString& reason) {
+    const Control* row = findControl(button);
+    const QString name = row ? qText(row->caption) : qText(button);
+    const QString line = QStringLiteral("\"%1\" failed: %2").arg(name, reason);
+    std::cerr << line.toStdString() << std::endl;
+    if (reporter_) reporter_(*this, line);
+}
+
+}  // namespace app::qt

@@ -1,0 +1,296 @@
+// The real console window, offscreen: built from the control table, with the
+// built-in Line Display control behind it (or, where a test must see every
+// call, the recording control at the dispatch seam).
+#include "app/ControlTable.h"
+#include "app/qt/Step1.h"
+#include "device/Registry.h"
+#include "display/OPOSLineDisplay.h"
+#include "support/RecordingControl.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::unique_ptr<display::OPOSLineDisplay> builtInControl() {
+    display::ControlFactory factory;
+    device::registerBuiltInControl(factory);
+    return std::make_unique<display::OPOSLineDisplay>(factory.create(display::lineDisplayProgId));
+}
+
+// Hands every call on to a recorder that outlives the window, so that the
+// window's destruction can be watched too.
+class Forwarding final : public display::Dispatch {
+public:
+    explicit Forwarding(testsupport::RecordingControl& to) : to_(to) {}
+    display::Variant invoke(display::DispId id, unsigned flags, std::span<const display::Variant> args) override {
+        return to_.invoke(id, flags, args);
+    }
+
+private:
+    testsupport::RecordingControl& to_;
+};
+
+}  // namespace
+
+class Step1Test : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<app::qt::Step1> window_;
+    QStringList reported_;
+
+    template <class W = QWidget>
+    W* get(std::string_view name) {
+        auto* w = qobject_cast<W*>(window_->widget(name));
+        if (!w) qFatal("no widget %s of the wanted class", std::string(name).c_str());
+        return w;
+    }
+    QString labelText(std::string_view name) { return get<QLabel>(name)->text(); }
+    void click(std::string_view button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
+
+    void showWindow() {
+        window_->show();
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    }
+
+private slots:
+    void init() {
+        reported_.clear();
+        window_ = std::make_unique<app::qt::Step1>(
+            builtInControl(), [this](QWidget&, const QString& line) { reported_ << line; });
+    }
+    void cleanup() { window_.reset(); }
+
+    void everyControlSitsWhereTheTableSays() {
+        const double dpi = window_->screen()->logicalDotsPerInch();
+        const auto px = [dpi](int twips) { return app::qt::twipsToPixels(twips, dpi); };
+        int widgets = 0;
+        for (const auto& c : app::controls) {
+            QWidget* w = window_->widget(c.name);
+            if (c.kind == app::Kind::LineDisplay) {
+                QVERIFY(w == nullptr);
+                continue;
+            }
+            QVERIFY2(w, c.name.data());
+            ++widgets;
+            const QRect expected(px(c.left), px(c.top), px(c.left + c.width) - px(c.left),
+                                 px(c.top + c.height) - px(c.top));
+            QCOMPARE(w->geometry(), expected);
+            QCOMPARE(w->objectName(), qs(c.name));
+            QCOMPARE(w->parentWidget()->objectName(), qs(c.container));
+            QVERIFY(!w->testAttribute(Qt::WA_SetFont));  // every control uses the window's font
+            switch (c.kind) {
+            case app::Kind::CommandButton: QCOMPARE(get<QPushButton>(c.name)->text(), qs(c.caption)); break;
+            case app::Kind::Label: QCOMPARE(get<QLabel>(c.name)->text(), qs(c.caption)); break;
+            case app::Kind::TextBox: QCOMPARE(get<QLineEdit>(c.name)->text(), qs(c.caption)); break;
+            case app::Kind::OptionButton:
+                QCOMPARE(get<QRadioButton>(c.name)->text(), qs(c.caption));
+                QCOMPARE(get<QRadioButton>(c.name)->isChecked(), c.selected);
+                break;
+            case app::Kind::Frame: QCOMPARE(get<QGroupBox>(c.name)->title(), qs(c.caption)); break;
+            case app::Kind::LineDisplay: break;
+            }
+        }
+        QCOMPARE(widgets, 127);
+        QCOMPARE(window_->findChildren<QPushButton*>().size(), 58);
+        QCOMPARE(window_->findChildren<QLabel*>().size(), 43);
+        QCOMPARE(window_->findChildren<QLineEdit*>().size(), 11);
+        QCOMPARE(window_->findChildren<QRadioButton*>().size(), 10);
+        QCOMPARE(window_->findChildren<QGroupBox*>().size(), 5);
+        if (dpi == 96.0) {  // the layout's own pixel sizes
+            QCOMPARE(window_->size(), QSize(946, 757));
+            QCOMPARE(get("Frame3")->geometry(), QRect(528, 8, 409, 737));
+            QCOMPARE(get("Command21")->geometry(), QRect(8, 272, 97, 33));
+        }
+    }
+
+    void windowIsFixedWithTitleCloseBoxAndStartPosition() {
+        showWindow();
+        QCOMPARE(window_->windowTitle(), QStringLiteral("."));
+        const Qt::WindowFlags flags = window_->windowFlags();
+        QVERIFY(flags & Qt::WindowSystemMenuHint);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(window_->minimumSize(), window_->size());
+        QCOMPARE(window_->maximumSize(), window_->size());
+        const double dpi = window_->screen()->logicalDotsPerInch();
+        const QPoint start = window_->screen()->geometry().topLeft() +
+                             QPoint(app::qt::twipsToPixels(3045, dpi), app::qt::twipsToPixels(3330, dpi));
+        QCOMPARE(window_->geometry().topLeft(), start);
+        const QIcon icon = window_->windowIcon();
+        QVERIFY(!icon.isNull());
+        QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+        QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+    }
+
+    void focusStartsOnCmdExitAndTabFollowsTheTabIndex() {
+        showWindow();
+        QCOMPARE(QApplication::focusWidget(), get("cmdExit"));
+        QStringList visited{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 200; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            const QString name = QApplication::focusWidget()->objectName();
+            if (name == QLatin1String("cmdExit")) break;
+            visited << name;
+        }
+        QVERIFY2(visited.size() > 1 && visited.size() < 200, "Tab never came back to cmdExit");
+        QCOMPARE(visited.last(), QStringLiteral("Command57"));
+        int previous = -1;
+        for (const QString& name : visited) {
+            const auto* row = app::findControl(name.toStdString());
+            QVERIFY(row);
+            QVERIFY2(row->tabIndex > previous, qPrintable(name + " out of tab order"));
+            previous = row->tabIndex;
+        }
+        // Every button and text box takes its turn.
+        for (const auto& c : app::controls)
+            if (c.kind == app::Kind::CommandButton || c.kind == app::Kind::TextBox)
+                QVERIFY2(visited.contains(qs(c.name)), c.name.data());
+    }
+
+    void optionButtonsAreExclusiveWithinTheirContainerOnly() {
+        showWindow();
+        QTest::mouseClick(get("Option1"), Qt::LeftButton, {}, QPoint(5, 8));
+        QVERIFY(get<QRadioButton>("Option1")->isChecked());
+        QVERIFY(!get<QRadioButton>("Option2")->isChecked());
+        QVERIFY(get<QRadioButton>("Option3")->isChecked());
+        QVERIFY(get<QRadioButton>("Option7")->isChecked());
+        QTest::mouseClick(get("Option6"), Qt::LeftButton, {}, QPoint(5, 8));
+        QVERIFY(get<QRadioButton>("Option6")->isChecked());
+        QVERIFY(!get<QRadioButton>("Option3")->isChecked());
+        QVERIFY(get<QRadioButton>("Option7")->isChecked());
+        QVERIFY(get<QRadioButton>("Option1")->isChecked());
+        QTest::mouseClick(get("Option9"), Qt::LeftButton, {}, QPoint(5, 8));
+        QVERIFY(get<QRadioButton>("Option9")->isChecked());
+        QVERIFY(!get<QRadioButton>("Option7")->isChecked());
+        QVERIFY(get<QRadioButton>("Option6")->isChecked());
+        QVERIFY(window_->isSelected("Option9"));
+        QVERIFY(!window_->isSelected("Option7"));
+    }
+
+    void label36IsHiddenUnderFrame3() {
+        showWindow();
+        QWidget* label36 = get("Label36");
+        const QRect box = label36->geometry();
+        QVERIFY(get("Frame3")->geometry().contains(box));
+        QWidget* top = window_->childAt(box.center());
+        QVERIFY(top != label36);
+        QVERIFY(get("Frame3")->isAncestorOf(top) || top == get("Frame3"));
+        // Changing what Label36 shows changes no pixel of the window, while the
+        // same change to a visible label does.
+        const QImage before = window_->grab(box).toImage();
+        get<QLabel>("Label36")->setText(QStringLiteral("WWWWWWWWWWWWWW"));
+        QCOMPARE(window_->grab(box).toImage(), before);
+        get<QLabel>("Label37")->setText(QString());
+        QCOMPARE(window_->grab(box).toImage() == before, false);
+    }
+
+    void labelsKeepTheirBoxAndShowTextAsItComes() {
+        QLabel* label = get<QLabel>("Label5");
+        const QRect box = label->geometry();
+        window_->setCaption("Label5", u"a result far wider than the label's box <b>bold</b>");
+        QCOMPARE(label->geometry(), box);
+        QCOMPARE(label->text(), QStringLiteral("a result far wider than the label's box <b>bold</b>"));
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QVERIFY(!label->wordWrap());
+    }
+
+    void formRefusesUnknownNamesAndWrongKinds() {
+        QVERIFY_THROWS_EXCEPTION(commands::FormError, window_->setCaption("Label44", u"x"));
+        QVERIFY_THROWS_EXCEPTION(commands::FormError, window_->setCaption("Text1", u"x"));
+        QVERIFY_THROWS_EXCEPTION(commands::FormError, window_->text("Label1"));
+        QVERIFY_THROWS_EXCEPTION(commands::FormError, window_->isSelected("Command2"));
+        QVERIFY_THROWS_EXCEPTION(commands::FormError, window_->caption("OPOSLineDisplay1"));
+        QCOMPARE(window_->text("Text3"), std::u16string(u"Disp Text At Test"));
+        QCOMPARE(window_->caption("Option2"), std::u16string(u"TQN730"));
+        get<QLineEdit>("Text4")->setText(QStringLiteral("typed \u00e9"));
+        QCOMPARE(window_->text("Text4"), std::u16string(u"typed \u00e9"));
+    }
+
+    void openClaimEnableOnTheBuiltInControl() {
+        showWindow();
+        click("Command3");  // Claim before Open
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_E_CLOSED"));
+        click("Command2");
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
+        click("Command2");  // a second Open
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_E_ILLEGAL"));
+        click("Command3");
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
+        click("Command4");
+        click("Command8");
+        QCOMPARE(labelText("Label4"), QStringLiteral("True"));
+        click("Command57");  // the default device, TQN730, has per-character reverse
+        QCOMPARE(labelText("Label43"), QStringLiteral("2"));
+        QVERIFY(reported_.isEmpty());
+    }
+
+    void option1OpensTheOtherDevice() {
+        showWindow();
+        QTest::mouseClick(get("Option1"), Qt::LeftButton, {}, QPoint(5, 8));
+        click("Command2");
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
+        click("Command57");  // DM-D202 has no reverse
+        QCOMPARE(labelText("Label43"), QStringLiteral("0"));
+        QVERIFY(reported_.isEmpty());
+    }
+
+    void aFailingClickIsReportedAndTheWindowGoesOn() {
+        showWindow();
+        click("Command2");
+        click("Command3");
+        click("Command4");
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
+        get<QLineEdit>("Text11")->setText(QStringLiteral("abc"));
+        window_->setCaption("Label1", u"before");
+        click("Command43");
+        QCOMPARE(reported_.size(), 1);
+        QVERIFY2(reported_[0].startsWith(QStringLiteral("\"Device Brightness\" failed: ")), qPrintable(reported_[0]));
+        QVERIFY2(reported_[0].contains(QStringLiteral("abc")), qPrintable(reported_[0]));
+        QCOMPARE(labelText("Label1"), QStringLiteral("before"));  // the click ended at the conversion
+        QVERIFY(window_->isVisible());
+        get<QLineEdit>("Text11")->setText(QStringLiteral("50"));
+        click("Command43");
+        QCOMPARE(reported_.size(), 1);
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
+    }
+
+    // Creating and destroying the window, editing a text box and selecting an
+    // option make no call on the control; each click makes its own.
+    void nothingIsCalledOutsideClicks() {
+        testsupport::RecordingControl recorder;
+        auto window = std::make_unique<app::qt::Step1>(
+            std::make_unique<display::OPOSLineDisplay>(std::make_unique<Forwarding>(recorder)),
+            [](QWidget&, const QString&) {});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTest::mouseClick(window->widget("Option1"), Qt::LeftButton, {}, QPoint(5, 8));
+        QTest::keyClicks(window->widget("Text4"), "more");
+        QVERIFY(recorder.log().empty());
+        QTest::mouseClick(window->widget("cmdExit"), Qt::LeftButton);
+        QTest::mouseClick(window->widget("cmdExit"), Qt::LeftButton);
+        QCOMPARE(recorder.log().size(), std::size_t{2});  // Close, twice; the window stays
+        QVERIFY(window->isVisible());
+        recorder.clearLog();
+        window->close();
+        window.reset();
+        QVERIFY(recorder.log().empty());
+    }
+};
+
+QTEST_MAIN(Step1Test)
+#include "step1_test.moc"
