@@ -1,0 +1,28 @@
+// Character sets of the simulated displays: which characters a CharacterSet
+// value can show, and the mapping of text onto it.
+//
+// The code pages' repertoires come from the C library's converters (iconv),
+// decoded once per set; controls (below U+0020 and U+007F..U+009F) are never
+// shown. Lookups are safe from any thread once built; building is guarded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace device {
+
+// CharacterSet values with a name.
+inline constexpr std::int32_t charSetUnicode = 997;
+inline constexpr std::int32_t charSetAscii = 998;
+inline constexpr std::int32_t charSetAnsi = 999;
+
+// Whether the built-in control knows how to map text to this set.
+bool knownCharacterSet(std::int32_t characterSet);
+
+// The text as the display shows it in the set: one code point per cell, each
+// character the set cannot show (or that is not a printable character) as '?'.
+// UTF-16 surrogate pairs count as one character; a lone surrogate is '?'.
+std::u32string mapToCharacterSet(std::u16string_view text, std::int32_t characterSet);
+
+}  // namespace device

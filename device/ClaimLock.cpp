@@ -1,0 +1,74 @@
+#include "device/ClaimLock.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
+
+namespace device {
+namespace {
+
+// Binds a fresh socket to the abstract address; the descriptor or -1.
+int bindAbstract(const std::string& address) {
+    // Close-on-exec, so that a program this process starts never inherits
+    // (and so never keeps alive) the claim.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::size_t length = std::min(address.size(), sizeof(addr.sun_path));
+    std::memcpy(addr.sun_path, address.data(), length);
+    const auto addrLength = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), addrLength) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+ClaimLock::ClaimLock(std::string_view deviceName)
+    : address_(std::string(1, '\0') + "LineDisplayTest.claim." + std::string(deviceName)) {}
+
+ClaimLock::~ClaimLock() { release(); }
+
+bool ClaimLock::tryAcquire() {
+    if (fd_ < 0) fd_ = bindAbstract(address_);
+    return fd_ >= 0;
+}
+
+bool ClaimLock::acquireWithin(std::chrono::milliseconds timeout) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + timeout;
+    // Polling is fine here: the holder gives no signal on release, and a
+    // claim is a rare, human-paced event.
+    constexpr auto pollInterval = std::chrono::milliseconds(20);
+    while (!tryAcquire()) {
+        const auto now = Clock::now();
+        if (timeout.count() >= 0 && now >= deadline) return false;
+        auto nap = pollInterval;
+        if (timeout.count() >= 0) nap = std::min(nap, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) + std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(nap);
+    }
+    return true;
+}
+
+void ClaimLock::release() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool ClaimLock::heldElsewhere() const {
+    if (fd_ >= 0) return false;
+    const int probe = bindAbstract(address_);
+    if (probe < 0) return true;
+    ::close(probe);
+    return false;
+}
+
+}  // namespace device

@@ -1,0 +1,162 @@
+#include "device/DisplayModel.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace device {
+
+DisplayModel::DisplayModel(std::int32_t rows, std::int32_t columns)
+    : rows_(rows), columns_(columns), shown_(static_cast<std::size_t>(rows * columns)) {
+    Window device;
+    device.geometry = {0, 0, rows, columns, rows, columns};
+    device.cells.resize(shown_.size());
+    windows_.push_back(std::move(device));
+}
+
+bool DisplayModel::fitsDevice(const WindowGeometry& g) const {
+    if (g.viewportHeight <= 0 || g.viewportWidth <= 0 || g.height <= 0 || g.width <= 0) return false;
+    if (g.viewportRow < 0 || g.viewportColumn < 0) return false;
+    // Compare as differences so that huge values cannot overflow.
+    if (g.viewportRow > rows_ - g.viewportHeight || g.viewportColumn > columns_ - g.viewportWidth) return false;
+    if (g.height < g.viewportHeight || g.width < g.viewportWidth) return false;
+    // A marquee window scrolls in one direction only.
+    if (g.height > g.viewportHeight && g.width > g.viewportWidth) return false;
+    // Keep buffers within reason: a window's cell count must stay small enough
+    // to allocate; a marquee window holds a few screens of text, not millions.
+    constexpr std::int64_t maxCells = 1 << 16;
+    return static_cast<std::int64_t>(g.height) * g.width <= maxCells;
+}
+
+std::int32_t DisplayModel::createWindow(const WindowGeometry& geometry, std::int32_t cursorType) {
+    if (!fitsDevice(geometry)) throw std::invalid_argument("window geometry does not fit the device");
+    Window w;
+    w.geometry = geometry;
+    w.cells.resize(static_cast<std::size_t>(geometry.height * geometry.width));
+    w.cursorType = cursorType;
+    windows_.push_back(std::move(w));
+    current_ = windowCount() - 1;
+    // A new window starts blank, and so does the part of the device it covers.
+    redrawViewport(windows_.back());
+    return current_;
+}
+
+void DisplayModel::destroyWindow() {
+    if (current_ == 0) throw std::logic_error("window 0 cannot be destroyed");
+    windows_.erase(windows_.begin() + current_);
+    current_ = 0;
+}
+
+void DisplayModel::selectWindow(std::int32_t window) {
+    if (window < 0 || window >= windowCount()) throw std::out_of_range("no such window");
+    current_ = window;
+}
+
+bool DisplayModel::fitsCursor(std::int32_t row, std::int32_t column) const {
+    return row >= 0 && row < rows() && column >= 0 && column <= columns();
+}
+
+void DisplayModel::setCursor(std::int32_t row, std::int32_t column) {
+    if (!fitsCursor(row, column)) throw std::out_of_range("cursor outside the window");
+    window().cursorRow = row;
+    window().cursorColumn = column;
+}
+
+void DisplayModel::writeText(std::u32string_view text, std::int32_t attr, bool cursorUpdate) {
+    Window& w = window();
+    const std::int32_t savedRow = w.cursorRow;
+    const std::int32_t savedColumn = w.cursorColumn;
+    std::int32_t row = w.cursorRow;
+    std::int32_t column = w.cursorColumn;
+    for (char32_t ch : text) {
+        // The cursor may rest just past the end of a row; only a further
+        // character wraps, and past the last row it scrolls.
+        if (column >= w.geometry.width) {
+            column = 0;
+            if (row + 1 < w.geometry.height) {
+                ++row;
+            } else {
+                scrollUp(w);
+            }
+        }
+        put(w, row, column, Cell{ch, attr});
+        ++column;
+    }
+    if (cursorUpdate) {
+        w.cursorRow = row;
+        w.cursorColumn = column;
+    } else {
+        w.cursorRow = savedRow;
+        w.cursorColumn = savedColumn;
+    }
+}
+
+void DisplayModel::clearWindow() {
+    Window& w = window();
+    std::fill(w.cells.begin(), w.cells.end(), Cell{});
+    w.cursorRow = 0;
+    w.cursorColumn = 0;
+    redrawViewport(w);
+}
+
+const Cell& DisplayModel::shownCell(std::int32_t row, std::int32_t column) const {
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_) throw std::out_of_range("no such cell");
+    return shown_[static_cast<std::size_t>(row * columns_ + column)];
+}
+
+std::vector<std::u16string> DisplayModel::shownRows() const {
+    std::vector<std::u16string> result;
+    for (std::int32_t r = 0; r < rows_; ++r) {
+        std::u16string line;
+        for (std::int32_t c = 0; c < columns_; ++c) {
+            const char32_t ch = shownCell(r, c).character;
+            if (ch >= 0x10000) {
+                line.push_back(static_cast<char16_t>(0xD800 + ((ch - 0x10000) >> 10)));
+                line.push_back(static_cast<char16_t>(0xDC00 + ((ch - 0x10000) & 0x3FF)));
+            } else {
+                line.push_back(static_cast<char16_t>(ch));
+            }
+        }
+        result.push_back(std::move(line));
+    }
+    return result;
+}
+
+std::vector<std::u32string> DisplayModel::windowRows(std::int32_t window) const {
+    const Window& w = windows_.at(static_cast<std::size_t>(window));
+    std::vector<std::u32string> result;
+    for (std::int32_t r = 0; r < w.geometry.height; ++r) {
+        std::u32string line;
+        for (std::int32_t c = 0; c < w.geometry.width; ++c) {
+            line.push_back(w.cells[static_cast<std::size_t>(r * w.geometry.width + c)].character);
+        }
+        result.push_back(std::move(line));
+    }
+    return result;
+}
+
+void DisplayModel::put(Window& w, std::int32_t row, std::int32_t column, Cell cell) {
+    w.cells[static_cast<std::size_t>(row * w.geometry.width + column)] = cell;
+    const WindowGeometry& g = w.geometry;
+    if (row < g.viewportHeight && column < g.viewportWidth) {
+        shown_[static_cast<std::size_t>((g.viewportRow + row) * columns_ + g.viewportColumn + column)] = cell;
+    }
+}
+
+void DisplayModel::scrollUp(Window& w) {
+    const auto width = static_cast<std::size_t>(w.geometry.width);
+    std::move(w.cells.begin() + static_cast<std::ptrdiff_t>(width), w.cells.end(), w.cells.begin());
+    std::fill(w.cells.end() - static_cast<std::ptrdiff_t>(width), w.cells.end(), Cell{});
+    redrawViewport(w);
+}
+
+void DisplayModel::redrawViewport(const Window& w) {
+    const WindowGeometry& g = w.geometry;
+    for (std::int32_t r = 0; r < g.viewportHeight; ++r) {
+        for (std::int32_t c = 0; c < g.viewportWidth; ++c) {
+            shown_[static_cast<std::size_t>((g.viewportRow + r) * columns_ + g.viewportColumn + c)] =
+                w.cells[static_cast<std::size_t>(r * g.width + c)];
+        }
+    }
+}
+
+}  // namespace device

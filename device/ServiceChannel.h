@@ -1,0 +1,82 @@
+// The control object's one path to its service object, with slow output.
+//
+// Every call on the service object goes through here, under one lock, so the
+// control's calls and the slow-output thread never meet inside it. Display
+// changes are carried out in the order they were delivered: at once when
+// nothing is pending, otherwise queued behind what is. A change delivered with
+// a wait (a character under InterCharacterWait) is followed by that pause;
+// the channel's own thread works the queue off, so the application's call
+// returns at once. Pending output can be shown at once, or discarded.
+//
+// Threading: the public functions may be called from any thread; the
+// destructor stops the thread and drops what is pending.
+#pragma once
+
+#include "device/ServiceObject.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace device {
+
+class ServiceChannel {
+public:
+    explicit ServiceChannel(std::unique_ptr<ServiceObject> service);
+    ~ServiceChannel();
+    ServiceChannel(const ServiceChannel&) = delete;
+    ServiceChannel& operator=(const ServiceChannel&) = delete;
+
+    // Runs fn(ServiceObject&) under the lock and returns its result; pending
+    // output stays pending.
+    template <typename F>
+    auto call(F&& fn) const {
+        std::lock_guard lock(mutex_);
+        return fn(*service_);
+    }
+
+    // Hands a display change to the service object, then pauses for
+    // waitAfter before the next one; blocks only when it can be applied at once.
+    void deliver(DisplayOp operation, std::chrono::milliseconds waitAfter = {});
+    // Carries out everything pending now, without the pauses.
+    void showPendingNow();
+    // Clears the current window: when output is pending, it is discarded and
+    // the device is made to show `after` (the application's model, already
+    // cleared); otherwise a plain clear is applied.
+    void clearDiscardingPending(const DisplayModel& after);
+    // Drops everything pending without showing it (closing the device).
+    void dropPending();
+
+    // Blocks until nothing is pending and no pause is running.
+    void waitUntilIdle() const;
+    // What the device shows now.
+    DisplayModel shown() const;
+    // The text of the last failure of the service object inside the thread,
+    // empty if none (such a failure cannot reach the application's call).
+    std::string lastFault() const;
+
+private:
+    struct Pending {
+        DisplayOp operation;
+        std::chrono::milliseconds waitAfter;
+    };
+
+    void run(std::stop_token stop);
+    void applyLocked(const DisplayOp& operation);
+    void interruptPause();
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable_any changed_;
+    std::deque<Pending> queue_;
+    bool pausing_ = false;
+    std::uint64_t generation_ = 0;  // bumped to cut a running pause short
+    std::string lastFault_;
+    std::unique_ptr<ServiceObject> service_;
+    std::jthread worker_;  // last member: starts after, and stops before, the rest
+};
+
+}  // namespace device

@@ -1,0 +1,98 @@
+// The service-object interface: one device's behaviour behind the built-in
+// control object.
+//
+// The control object owns the standard's rules (states, result codes, argument
+// and capability checks) and hands a service object only operations that are
+// already legal: display changes as DisplayOps, in the order the application
+// made them. A service object owns what its device shows (a DisplayModel it
+// keeps up to date) and how it gets there: the simulated display just applies
+// the operations, a serial display also sends the bytes.
+//
+// Threading: the control object calls a service object from one thread at a
+// time, but not always the same one (slow output is delivered by the
+// control's own thread); the control serialises all calls.
+#pragma once
+
+#include "device/DisplayModel.h"
+#include "device/Profiles.h"
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace device {
+
+// The display changes a service object carries out.
+namespace op {
+struct Text {  // DisplayModel::writeText
+    std::u32string text;
+    std::int32_t attribute = attribute::normal;
+    bool cursorUpdate = true;
+};
+struct Clear {};  // DisplayModel::clearWindow
+struct SetCursor {
+    std::int32_t row = 0;
+    std::int32_t column = 0;
+};
+struct CreateWindow {
+    WindowGeometry geometry;
+    std::int32_t cursorType = 0;
+};
+struct DestroyWindow {};
+struct SelectWindow {
+    std::int32_t window = 0;
+};
+struct Brightness {
+    std::int32_t percent = 100;
+};
+struct CursorType {
+    std::int32_t type = 0;
+};
+struct CharacterSet {
+    std::int32_t characterSet = 0;
+};
+}  // namespace op
+
+using DisplayOp = std::variant<op::Text, op::Clear, op::SetCursor, op::CreateWindow, op::DestroyWindow,
+                               op::SelectWindow, op::Brightness, op::CursorType, op::CharacterSet>;
+
+// Applies one operation to a model; the operation must be legal for it.
+void applyTo(DisplayModel& model, const DisplayOp& operation);
+
+// The outcome of a health check: a result code and the CheckHealthText.
+struct HealthReport {
+    std::int32_t result = 0;
+    std::u16string text;
+};
+
+class ServiceObject {
+public:
+    virtual ~ServiceObject() = default;
+
+    // The device's capabilities; fixed for the service object's life.
+    virtual const DeviceProfile& profile() const = 0;
+
+    // Makes the device ready for output when the application enables it:
+    // 0, or 107 (no hardware) / 108 (offline) / 111 (failure).
+    virtual std::int32_t enable() = 0;
+    // Stops output when the application disables it.
+    virtual void disable() = 0;
+    // Whether the device answers now (for PowerState while reporting power).
+    virtual bool online() const = 0;
+
+    // Carries out one display change.
+    virtual void apply(const DisplayOp& operation) = 0;
+    // Makes the device show exactly this model (used when pending slow output
+    // is discarded, so that the device and the application agree again).
+    virtual void replaceWith(const DisplayModel& model) = 0;
+    // What the device shows now.
+    virtual DisplayModel shown() const = 0;
+
+    // Runs a health check at level 1 (internal), 2 (external) or 3
+    // (interactive); the result and the text for CheckHealthText. A check may
+    // change the display only if it restores it before returning.
+    virtual HealthReport checkHealth(std::int32_t level) = 0;
+};
+
+}  // namespace device
