@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -47,6 +48,33 @@ protected:
     }
 };
 
+// A frame drawn as an etched rectangle whose top line runs through the middle
+// of its caption, so that the controls placed just under the caption (at the
+// layout's usual 240 twips) sit inside the box rather than across its edge.
+class FrameBox final : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const QString caption = title();
+        const int top = caption.isEmpty() ? 0 : metrics.height() / 2;
+        const QRect box = rect().adjusted(0, top, -1, -1);
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(box.adjusted(1, 1, 0, 0));
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(box.adjusted(0, 0, -1, -1));
+        if (!caption.isEmpty()) {
+            const QRect textBox(6, 0, metrics.horizontalAdvance(caption) + 4, metrics.height());
+            painter.fillRect(textBox, palette().color(QPalette::Window));
+            painter.setPen(palette().color(QPalette::WindowText));
+            painter.drawText(textBox, Qt::AlignCenter | Qt::TextSingleLine, caption);
+        }
+    }
+};
+
 QString qText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -64,9 +92,10 @@ int twipsToPixels(int twips, double dotsPerInch) {
 QFont windowFont() {
     // A small sans-serif face, as the layout's captions were sized for an
     // 8-point dialog font; the first family present on the machine is used.
+    // Families are tried in order and a missing one costs a font-matching
+    // pass at start-up, so the commonest one on Linux desktops comes first.
     QFont font;
-    font.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+    font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
                       QStringLiteral("Helvetica")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
@@ -135,7 +164,7 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
             break;
         }
         case Kind::Frame: {
-            auto* frame = new QGroupBox(caption, container);
+            auto* frame = new FrameBox(caption, container);
             // Opaque, so that a frame hides what lies under it (Label36).
             frame->setAutoFillBackground(true);
             frame->setFocusPolicy(Qt::NoFocus);
