@@ -3,6 +3,7 @@
 // call, the recording control at the dispatch seam).
 #include "app/ControlTable.h"
 #include "app/qt/Step1.h"
+#include "commands/Commands.h"
 #include "device/Registry.h"
 #include "display/OPOSLineDisplay.h"
 #include "support/RecordingControl.h"
@@ -15,7 +16,9 @@
 #include <QScreen>
 #include <QtTest>
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -267,6 +270,79 @@ private slots:
         click("Command43");
         QCOMPARE(reported_.size(), 1);
         QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
+    }
+
+    // The typical road from start to text on the display, then every one of
+    // the 58 buttons once in a fixed order on the default device, TQN730,
+    // with the window's initial inputs; afterwards every label is checked.
+    void typicalRoadThenEveryButtonOnce() {
+        showWindow();
+        click("Command2");
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
+        click("Command3");
+        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
+        click("Command4");
+        click("Command7");
+        click("Command49");
+        QCOMPARE(labelText("Label34"), QStringLiteral("0"));  // DisplayText succeeded
+
+        const std::vector<std::string_view> order{
+            // the road above
+            "Command2", "Command3", "Command4", "Command7", "Command49",
+            // text output and health
+            "Command6", "Command5", "Command20", "Command14", "Command17", "Command18", "Command27",
+            // readers, left column then right column
+            "Command8", "Command9", "Command12", "Command10", "Command11", "Command13", "Command41",
+            "Command40", "Command21", "Command23", "Command24", "Command25", "Command26", "Command28",
+            "Command32", "Command34", "Command30", "Command57", "Command35", "Command36", "Command29",
+            "Command31", "Command44", "Command42", "Command46", "Command45", "Command47", "Command48",
+            "Command50", "Command51", "Command52", "Command54", "Command53", "Command55",
+            // writers and toggles, top to bottom
+            "Command19", "Command15", "Command22", "Command16", "Command33", "Command37", "Command38",
+            "Command39", "Command43", "Command56",
+            // and away
+            "Command1", "cmdExit"};
+        std::set<std::string_view> all;
+        for (const auto& b : commands::buttons()) all.insert(b.name);
+        QCOMPARE(std::set<std::string_view>(order.begin(), order.end()), all);
+        QCOMPARE(order.size(), all.size());
+        for (std::size_t i = 5; i < order.size(); ++i) click(order[i]);
+        QVERIFY2(reported_.isEmpty(), qPrintable(reported_.join('\n')));
+
+        // Every label after the run. Readers ran while the device was enabled
+        // with its values from open (TQN730: 2x20, per-character reverse, no
+        // blink, cursor caps block|underline|blink = 74, four windows...);
+        // the toggles flipped CursorUpdate twice, PowerNotify could not be
+        // written while enabled, and the last result shown in Label1 is that
+        // of "Device Brightness" writing 0.
+        const std::map<std::string_view, QString> expected{
+            {"Label1", "OPOS_SUCCESS"}, {"Label2", "Raw"},    {"Label3", "Col"},
+            {"Label4", "True"},         {"Label5", "20"},     {"Label6", "0"},
+            {"Label7", "0"},            {"Label8", "2"},      {"Label9", "True"},
+            {"Label10", "Interactive HCheck: Not supported (a simulated display has no operator dialog)"},
+            {"Label11", "0"},           {"Label12", "437"},   {"Label13", "2000"},
+            {"Label14", "1"},           {"Label15", "False"}, {"Label16", "True"},
+            {"Label17", "True"},        {"Label18", "0"},     {"Label19", "0"},
+            {"Label20", "DISABLED"},    {"Label21", "False"}, {"Label22", "0"},
+            {"Label23", "0"},           {"Label24", "False"}, {"Label25", "0"},
+            {"Label26", "4"},           {"Label27", "74"},    {"Label28", "100"},
+            {"Label29", "True"},        {"Label30", ""},      {"Label31", "False"},
+            {"Label32", "437,850,858,998"}, {"Label33", "True"}, {"Label34", "0"},
+            {"Label35", "0"},           {"Label36", "Unknown"}, {"Label37", "False"},
+            {"Label38", "2"},           {"Label39", "0"},     {"Label40", "0"},
+            {"Label41", "4"},           {"Label42", "True"},  {"Label43", "2"},
+        };
+        QCOMPARE(expected.size(), app::countOf(app::Kind::Label));
+        for (const auto& [label, text] : expected) {
+            if (labelText(label) != text) qWarning("%s", label.data());
+            QCOMPARE(labelText(label), text);
+        }
+
+        // Released and closed: the device reads as closed.
+        click("Command8");
+        QCOMPARE(labelText("Label4"), QStringLiteral("False"));
+        click("Command52");
+        QCOMPARE(labelText("Label38"), QStringLiteral("1"));
     }
 
     // Creating and destroying the window, editing a text box and selecting an
