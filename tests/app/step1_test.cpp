@@ -120,6 +120,15 @@ private slots:
         }
     }
 
+    void twipsScaleWithTheScreenDensity() {
+        QCOMPARE(app::qt::twipsToPixels(14190, 96.0), 946);
+        QCOMPARE(app::qt::twipsToPixels(11355, 96.0), 757);
+        QCOMPARE(app::qt::twipsToPixels(14190, 144.0), 1419);
+        QCOMPARE(app::qt::twipsToPixels(14190, 120.0), 1183);  // 1182.5 rounds up
+        QCOMPARE(app::qt::twipsToPixels(135, 192.0), 18);
+        QCOMPARE(app::qt::twipsToPixels(0, 144.0), 0);
+    }
+
     void windowIsFixedWithTitleCloseBoxAndStartPosition() {
         showWindow();
         QCOMPARE(window_->windowTitle(), QStringLiteral("."));
