@@ -11,9 +11,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 #include <QtTest>
 
 #include <map>
@@ -352,6 +354,28 @@ private slots:
         QCOMPARE(labelText("Label4"), QStringLiteral("False"));
         click("Command52");
         QCOMPARE(labelText("Label38"), QStringLiteral("1"));
+    }
+
+    // The program's own reporter: a real message box over the window, closed
+    // here by the test once it has read it.
+    void theProgramReportsInAMessageBox() {
+        app::qt::Step1 window(builtInControl());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.findChild<QLineEdit*>("Text1")->setText(QStringLiteral("x"));
+        QTest::mouseClick(window.widget("Command2"), Qt::LeftButton);
+        QTest::mouseClick(window.widget("Command3"), Qt::LeftButton);
+        QTest::mouseClick(window.widget("Command4"), Qt::LeftButton);
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            shown = box->text();
+            box->accept();
+        });
+        QTest::mouseClick(window.widget("Command6"), Qt::LeftButton);  // row "x" fails
+        QVERIFY2(shown.startsWith(QStringLiteral("\"Disp Text At\" failed: ")), qPrintable(shown));
+        QVERIFY(window.isVisible());
     }
 
     // Creating and destroying the window, editing a text box and selecting an
