@@ -54,8 +54,6 @@ public:
     // an unknown name).
     QWidget* widget(std::string_view name) const;
 
-    display::OPOSLineDisplay& control() { return *control_; }
-
     // commands::Form
     std::u16string text(std::string_view textBox) override;
     bool isSelected(std::string_view optionButton) override;
