@@ -7,6 +7,7 @@
 
 #include <array>
 #include <chrono>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -103,6 +104,21 @@ LineDisplayControl::LineDisplayControl(std::shared_ptr<const DeviceRegistry> reg
 LineDisplayControl::~LineDisplayControl() = default;
 
 Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span<const Variant> args) {
+    try {
+        return invokeChecked(id, flags, args);
+    } catch (const DispatchError&) {
+        throw;
+    } catch (const std::exception& e) {
+        // A service object that fails (a port that breaks, say) fails the
+        // call, with the operation named, rather than escaping as a bare
+        // exception the console cannot explain.
+        const Operation* op = display::findOperation(id);
+        throw DispatchError(FailureKind::ControlFault, (op ? name(*op) : std::to_string(id)) +
+                                                           " failed inside the Line Display control: " + e.what());
+    }
+}
+
+Variant LineDisplayControl::invokeChecked(display::DispId id, unsigned flags, std::span<const Variant> args) {
     const Operation* op = display::findOperation(id);
     if (op == nullptr) {
         throw DispatchError(FailureKind::UnknownMember,

@@ -9,7 +9,9 @@
 // ServiceChannel that also carries out slow output on its own thread.
 //
 // Calls that fail as calls (unknown dispatch ID, wrong form, argument count
-// or type) throw display::DispatchError; everything else is a result code.
+// or type: UnknownMember, BadArgumentCount, TypeMismatch; a failure inside
+// the service object: ControlFault) throw display::DispatchError; everything
+// else is a result code.
 // Arguments are coerced as automation does between numbers and booleans: an
 // integer is accepted for a boolean (0 false, anything else true) and a
 // boolean for an integer (its value, -1 for true); strings are never taken
@@ -78,6 +80,7 @@ private:
         ServiceChannel channel;  // last: stops its thread before the rest goes
     };
 
+    display::Variant invokeChecked(display::DispId id, unsigned flags, std::span<const display::Variant> args);
     display::Variant read(const display::Operation& op) const;
     std::int32_t write(const display::Operation& op, const display::Variant& value);
     std::int32_t callMethod(const display::Operation& op, std::span<const display::Variant> args);

@@ -16,7 +16,7 @@ ServiceChannel::~ServiceChannel() {
 void ServiceChannel::deliver(DisplayOp operation, std::chrono::milliseconds waitAfter) {
     std::lock_guard lock(mutex_);
     if (queue_.empty() && !pausing_ && waitAfter.count() == 0) {
-        applyLocked(operation);
+        service_->apply(operation);  // the caller's own call: a failure is its failure
         return;
     }
     queue_.push_back({std::move(operation), waitAfter});

@@ -40,7 +40,9 @@ public:
     }
 
     // Hands a display change to the service object, then pauses for
-    // waitAfter before the next one; blocks only when it can be applied at once.
+    // waitAfter before the next one. Applied at once (a failure then throws
+    // to the caller) when nothing is pending and there is no wait; queued
+    // otherwise (a failure is kept for lastFault).
     void deliver(DisplayOp operation, std::chrono::milliseconds waitAfter = {});
     // Carries out everything pending now, without the pauses.
     void showPendingNow();

@@ -92,3 +92,20 @@ TEST(DispatchCoercion, integersAndBooleansStandInForEachOther) {
     EXPECT_EQ(d.write("CursorRow", B(false)), OPOS_SUCCESS);
     EXPECT_EQ(d.call("DisplayText", {S(u"x"), B(false)}), OPOS_SUCCESS);
 }
+
+TEST(DispatchFailures, serviceObjectFailureIsAControlFaultNamingTheOperation) {
+    // A display whose output path breaks, as a serial port can.
+    class BrokenDisplay : public device::SimulatedDisplay {
+    public:
+        using SimulatedDisplay::SimulatedDisplay;
+        void apply(const device::DisplayOp&) override { throw std::runtime_error("port closed"); }
+    };
+    const std::string name = uniqueDeviceName("broken");
+    auto registry = std::make_shared<device::DeviceRegistry>();
+    registry->add(name, [] { return std::make_unique<BrokenDisplay>(*device::findProfile("TQN730")); });
+    Driver d(name, registry);
+    ASSERT_TRUE(d.openClaimEnable());
+    const auto e = failureOf(d, dispIdOf("DisplayText"), readFlags, {S(u"x"), I(0)});
+    EXPECT_EQ(e.kind(), FailureKind::ControlFault);
+    EXPECT_STREQ(e.what(), "DisplayText failed inside the Line Display control: port closed");
+}
