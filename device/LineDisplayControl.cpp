@@ -26,21 +26,6 @@ namespace {
 constexpr std::int32_t stateClosed = 1, stateIdle = 2;
 constexpr std::int32_t powerUnknown = 2000, powerOnline = 2001, powerOffOffline = 2004;
 
-// Properties the standard lets an application write although the console
-// only reads them; the rest of the writable ones are ReadWrite rows of the
-// operations table.
-constexpr std::array<std::string_view, 4> alsoWritable{"FreezeEvents", "BinaryConversion", "CharacterSet",
-                                                       "CurrentWindow"};
-
-bool writableByStandard(const Operation& op) {
-    if (op.isMethod) return false;
-    if (op.writable()) return true;
-    for (const auto name : alsoWritable) {
-        if (op.name == name) return true;
-    }
-    return false;
-}
-
 std::string name(const Operation& op) { return std::string(op.name); }
 
 std::string typeList(std::span<const VariantType> types) {
@@ -125,7 +110,7 @@ Variant LineDisplayControl::invokeChecked(display::DispId id, unsigned flags, st
                             "the Line Display control has no operation with dispatch ID " + std::to_string(id));
     }
     if (flags & display::invokePropertyPut) {
-        if (!writableByStandard(*op)) {
+        if (!op->writable) {
             throw DispatchError(FailureKind::UnknownMember,
                                 name(*op) + (op->isMethod ? " is a method and cannot be written"
                                                           : " is a read-only property and cannot be written"));

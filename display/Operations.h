@@ -17,7 +17,8 @@ namespace display {
 
 // How the console uses an operation: a read (property get, or method call
 // whose result is used), a call (method whose result is discarded), or a
-// property that is also written.
+// property that is also written. Some properties the console only reads are
+// still writable on the control (Operation::writable).
 enum class Form : std::uint8_t { Read, Call, ReadWrite };
 
 struct Operation {
@@ -29,19 +30,22 @@ struct Operation {
     std::array<VariantType, 6> params{};
     std::uint8_t paramCount = 0;
     bool usedByConsole = true;
+    bool writable = false;  // a property the control lets an application write
 
     std::span<const VariantType> parameters() const { return {params.data(), paramCount}; }
-    bool writable() const { return form == Form::ReadWrite; }
 };
 
 namespace detail {
-constexpr Operation property(std::string_view name, DispId id, Form form, VariantType type,
-                             bool console = true) {
-    return Operation{name, id, false, form, type, {}, 0, console};
+// A property; those the console writes are writable, and so are those
+// marked writable that the console only reads.
+enum class Put : bool { ReadOnly, Writable };
+constexpr Operation property(std::string_view name, DispId id, Form form, VariantType type, bool console = true,
+                             Put put = Put::ReadOnly) {
+    return Operation{name, id, false, form, type, {}, 0, console, form == Form::ReadWrite || put == Put::Writable};
 }
 template <typename... P>
 constexpr Operation method(std::string_view name, DispId id, Form form, bool console, P... params) {
-    return Operation{name, id, true, form, VariantType::Int32, {params...}, sizeof...(P), console};
+    return Operation{name, id, true, form, VariantType::Int32, {params...}, sizeof...(P), console, false};
 }
 constexpr auto I4 = VariantType::Int32;
 constexpr auto BOOL = VariantType::Boolean;
@@ -75,22 +79,22 @@ inline constexpr auto operations = [] {
         property("CursorType", 106, ReadWrite, I4),
         // Properties the console only reads.
         property("ResultCode", 22, Read, I4),
-        property("BinaryConversion", 11, Read, I4),
+        property("BinaryConversion", 11, Read, I4, true, Put::Writable),
         property("CapPowerReporting", 12, Read, I4),
         property("PowerState", 21, Read, I4),
         property("ResultCodeExtended", 23, Read, I4),
         property("State", 24, Read, I4),
         property("CapBlink", 50, Read, I4),
-        property("CharacterSet", 57, Read, I4),
+        property("CharacterSet", 57, Read, I4, true, Put::Writable),
         property("Columns", 59, Read, I4),
-        property("CurrentWindow", 60, Read, I4),
+        property("CurrentWindow", 60, Read, I4, true, Put::Writable),
         property("DeviceDescriptors", 66, Read, I4),
         property("DeviceWindows", 68, Read, I4),
         property("Rows", 74, Read, I4),
         property("CapCursorType", 102, Read, I4),
         property("CapReverse", 105, Read, I4),
         property("Claimed", 14, Read, BOOL),
-        property("FreezeEvents", 18, Read, BOOL),
+        property("FreezeEvents", 18, Read, BOOL, true, Put::Writable),
         property("CapBrightness", 51, Read, BOOL),
         property("CapDescriptors", 53, Read, BOOL),
         property("CapHMarquee", 54, Read, BOOL),

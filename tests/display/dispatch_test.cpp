@@ -71,6 +71,19 @@ TEST(OperationsTable, matchesTheDispatchInterface) {
     EXPECT_THROW(display::operationNamed("Nope"), display::DispatchError);
 }
 
+TEST(OperationsTable, writablePropertiesAreTheConsolesWritesAndTheStandardsOthers) {
+    std::set<std::string_view> writable;
+    for (const auto& op : display::operations) {
+        if (op.writable) writable.insert(op.name);
+        if (op.form == display::Form::ReadWrite) EXPECT_TRUE(op.writable) << op.name;
+    }
+    EXPECT_EQ(writable, (std::set<std::string_view>{
+                            "DeviceEnabled", "CursorUpdate", "PowerNotify", "CursorColumn", "CursorRow",
+                            "DeviceBrightness", "InterCharacterWait", "MarqueeFormat", "MarqueeRepeatWait",
+                            "CursorType", "BinaryConversion", "CharacterSet", "CurrentWindow", "FreezeEvents",
+                            "MarqueeType", "MarqueeUnitWait"}));
+}
+
 TEST(ResultCodes, nameExactlyTheFifteenCodes) {
     EXPECT_EQ(display::resultCodeName(0), "OPOS_SUCCESS");
     EXPECT_EQ(display::resultCodeName(101), "OPOS_E_CLOSED");
