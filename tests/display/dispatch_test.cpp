@@ -75,7 +75,9 @@ TEST(OperationsTable, writablePropertiesAreTheConsolesWritesAndTheStandardsOther
     std::set<std::string_view> writable;
     for (const auto& op : display::operations) {
         if (op.writable) writable.insert(op.name);
-        if (op.form == display::Form::ReadWrite) EXPECT_TRUE(op.writable) << op.name;
+        if (op.form == display::Form::ReadWrite) {
+            EXPECT_TRUE(op.writable) << op.name;
+        }
     }
     EXPECT_EQ(writable, (std::set<std::string_view>{
                             "DeviceEnabled", "CursorUpdate", "PowerNotify", "CursorColumn", "CursorRow",
