@@ -17,5 +17,5 @@ export QT_ACCESSIBILITY=0
 if [ "${LDT_SKIP_SANITIZE:-0}" != 1 ]; then
   echo "== sanitizer build"
   "$here/scripts/setup.sh" "$here/build-asan" -DLDT_SANITIZE=ON -DLDT_BUILD_BENCH=OFF
-  (cd "$here/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2 --timeout 600)
+  (cd "$here/build-asan" && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$here/tests/lsan.supp" ctest --output-on-failure -j2 --timeout 600)
 fi
