@@ -2,7 +2,7 @@
 # Installs what the project needs on Debian 12 (as root) and builds it.
 # Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
 # Only packages that are missing are installed; the package lists are read
-# once, and only when something is missing.
+# once, and only when something is missing. LDT_EXTRA_PACKAGES adds more.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -15,7 +15,8 @@ shift || true
 #   libgtest-dev            GoogleTest for the Qt-free libraries' tests
 #   xvfb xauth              an X server without a screen, for the tests that need real X
 #   imagemagick             `import`, to take screenshots of the window under Xvfb
-packages=(cmake make g++ qt6-base-dev libgtest-dev xvfb xauth imagemagick)
+#   x11vnc                  (console.sh on a machine without a display) shows the window over VNC
+packages=(cmake make g++ qt6-base-dev libgtest-dev xvfb xauth imagemagick ${LDT_EXTRA_PACKAGES:-})
 
 missing=()
 for p in "${packages[@]}"; do
