@@ -59,8 +59,9 @@ TEST(SlowOutput, charactersAppearOneByOneInCallOrder) {
         const auto now = d.control().shownRows()[0];
         if (seen.empty() || seen.back() != now) seen.push_back(now);
     }
+    // The loop may end before the last character on a slow machine; the
+    // final picture is checked after draining, below.
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), padded(u"wxyz"));
     const std::u16string full = u"wxyz";
     for (const auto& state : seen) {
         const auto written = state.find_last_not_of(u' ') + 1;
