@@ -27,27 +27,53 @@ bool DisplayModel::fitsDevice(const WindowGeometry& g) const {
     return static_cast<std::int64_t>(g.height) * g.width <= maxCells;
 }
 
+std::int32_t DisplayModel::windowCount() const {
+    return static_cast<std::int32_t>(
+        std::count_if(windows_.begin(), windows_.end(), [](const auto& w) { return w.has_value(); }));
+}
+
+bool DisplayModel::hasWindow(std::int32_t window) const {
+    return window >= 0 && static_cast<std::size_t>(window) < windows_.size() &&
+           windows_[static_cast<std::size_t>(window)].has_value();
+}
+
+const DisplayModel::Window& DisplayModel::existing(std::int32_t window) const {
+    if (!hasWindow(window)) throw std::out_of_range("no such window");
+    return *windows_[static_cast<std::size_t>(window)];
+}
+
 std::int32_t DisplayModel::createWindow(const WindowGeometry& geometry, std::int32_t cursorType) {
     if (!fitsDevice(geometry)) throw std::invalid_argument("window geometry does not fit the device");
     Window w;
     w.geometry = geometry;
     w.cells.resize(static_cast<std::size_t>(geometry.height * geometry.width));
     w.cursorType = cursorType;
-    windows_.push_back(std::move(w));
-    current_ = windowCount() - 1;
+    // Numbers are what the application holds on to, so a window keeps its
+    // own and a destroyed window's number is the first to be given again.
+    const auto free = std::find_if(windows_.begin() + 1, windows_.end(), [](const auto& slot) { return !slot; });
+    const auto number = static_cast<std::int32_t>(free - windows_.begin());
+    if (free == windows_.end()) {
+        windows_.push_back(std::move(w));
+    } else {
+        *free = std::move(w);
+    }
+    current_ = number;
     // A new window starts blank, and so does the part of the device it covers.
-    redrawViewport(windows_.back());
+    redrawViewport(window());
     return current_;
 }
 
 void DisplayModel::destroyWindow() {
     if (current_ == 0) throw std::logic_error("window 0 cannot be destroyed");
-    windows_.erase(windows_.begin() + current_);
+    windows_[static_cast<std::size_t>(current_)].reset();
+    // Free numbers at the end are dropped, so that two models with the same
+    // windows compare equal whatever their history.
+    while (windows_.size() > 1 && !windows_.back()) windows_.pop_back();
     current_ = 0;
 }
 
 void DisplayModel::selectWindow(std::int32_t window) {
-    if (window < 0 || window >= windowCount()) throw std::out_of_range("no such window");
+    if (!hasWindow(window)) throw std::out_of_range("no such window");
     current_ = window;
 }
 
@@ -122,7 +148,7 @@ std::vector<std::u16string> DisplayModel::shownRows() const {
 }
 
 std::vector<std::u32string> DisplayModel::windowRows(std::int32_t window) const {
-    const Window& w = windows_.at(static_cast<std::size_t>(window));
+    const Window& w = existing(window);
     std::vector<std::u32string> result;
     for (std::int32_t r = 0; r < w.geometry.height; ++r) {
         std::u32string line;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,21 +56,23 @@ public:
     std::int32_t deviceRows() const { return rows_; }
     std::int32_t deviceColumns() const { return columns_; }
 
-    // Windows: 0 is the device window; the count includes it.
-    std::int32_t windowCount() const { return static_cast<std::int32_t>(windows_.size()); }
+    // Windows: 0 is the device window. A window keeps its number until it is
+    // destroyed; the count of existing windows includes window 0.
+    std::int32_t windowCount() const;
+    bool hasWindow(std::int32_t window) const;
     std::int32_t currentWindow() const { return current_; }
-    const WindowGeometry& geometry(std::int32_t window) const { return windows_.at(window).geometry; }
+    const WindowGeometry& geometry(std::int32_t window) const { return existing(window).geometry; }
     // Whether a new window with this geometry is legal on this device: a
     // viewport inside the device, sizes above 0, a buffer no smaller than its
     // viewport and not larger in both directions.
     bool fitsDevice(const WindowGeometry& geometry) const;
-    // Adds a blank window with its cursor at (0,0) and makes it current;
-    // requires fitsDevice. Returns its number.
+    // Adds a blank window with its cursor at (0,0) under the lowest free
+    // number and makes it current; requires fitsDevice. Returns its number.
     std::int32_t createWindow(const WindowGeometry& geometry, std::int32_t cursorType);
     // Destroys the current window (never 0) and makes window 0 current; the
     // device cells keep what they show.
     void destroyWindow();
-    // Makes an existing window current.
+    // Makes an existing window current (by its number).
     void selectWindow(std::int32_t window);
 
     // The current window's size, cursor and cursor type.
@@ -118,8 +121,9 @@ private:
         friend bool operator==(const Window&, const Window&) = default;
     };
 
-    Window& window() { return windows_[static_cast<std::size_t>(current_)]; }
-    const Window& window() const { return windows_[static_cast<std::size_t>(current_)]; }
+    Window& window() { return *windows_[static_cast<std::size_t>(current_)]; }
+    const Window& window() const { return *windows_[static_cast<std::size_t>(current_)]; }
+    const Window& existing(std::int32_t window) const;
     void put(Window& w, std::int32_t row, std::int32_t column, Cell cell);
     void scrollUp(Window& w);
     void redrawViewport(const Window& w);
@@ -127,7 +131,7 @@ private:
     std::int32_t rows_;
     std::int32_t columns_;
     std::vector<Cell> shown_;  // rows_ x columns_
-    std::vector<Window> windows_;
+    std::vector<std::optional<Window>> windows_;  // indexed by window number; empty = free
     std::int32_t current_ = 0;
     std::int32_t brightness_ = 100;
     std::int32_t characterSet_ = 0;

@@ -333,7 +333,7 @@ std::int32_t LineDisplayControl::write(const Operation& op, const Variant& value
         s.channel.deliver(op::CharacterSet{v});
         return OPOS_SUCCESS;
     case dispIdOf("CurrentWindow"):
-        if (v < 0 || v >= m.windowCount()) return OPOS_E_ILLEGAL;
+        if (!m.hasWindow(v)) return OPOS_E_ILLEGAL;
         m.selectWindow(v);
         s.channel.deliver(op::SelectWindow{v});
         return OPOS_SUCCESS;
@@ -481,8 +481,9 @@ std::int32_t LineDisplayControl::createWindow(const WindowGeometry& geometry) {
     Session& s = *session_;
     if (!s.model.fitsDevice(geometry)) return OPOS_E_ILLEGAL;
     if (s.model.windowCount() > s.profile.deviceWindows) return OPOS_E_ILLEGAL;  // all window numbers in use
-    s.model.createWindow(geometry, s.profile.initialCursorType);
-    s.windows.emplace_back();
+    const auto number = static_cast<std::size_t>(s.model.createWindow(geometry, s.profile.initialCursorType));
+    if (s.windows.size() <= number) s.windows.resize(number + 1);
+    s.windows[number] = WindowSettings{};  // a reused number starts afresh
     s.channel.deliver(op::CreateWindow{geometry, s.profile.initialCursorType});
     return OPOS_SUCCESS;
 }
@@ -491,8 +492,7 @@ std::int32_t LineDisplayControl::destroyWindow() {
     if (const std::int32_t code = usable(); code != OPOS_SUCCESS) return code;
     Session& s = *session_;
     if (s.model.currentWindow() == 0) return OPOS_E_ILLEGAL;
-    s.windows.erase(s.windows.begin() + s.model.currentWindow());
-    s.model.destroyWindow();
+    s.model.destroyWindow();  // the other windows keep their numbers, and their settings with them
     s.channel.deliver(op::DestroyWindow{});
     return OPOS_SUCCESS;
 }

@@ -71,7 +71,7 @@ private:
         DeviceProfile profile;
         ClaimLock claim;
         DisplayModel model;  // what the application has written, slow output included
-        std::vector<WindowSettings> windows;
+        std::vector<WindowSettings> windows;  // by window number; a free number's entry is unused
         bool enabled = false;
         bool freezeEvents = false;
         std::int32_t powerNotify = 0;

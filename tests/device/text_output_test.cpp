@@ -211,3 +211,24 @@ TEST(Windows, settingsBelongToEachWindow) {
     EXPECT_FALSE(d.readBool("CursorUpdate"));
     EXPECT_EQ(d.readInt("InterCharacterWait"), 30);
 }
+
+// A window keeps its number for its whole life: destroying another window
+// must not renumber it, and a freed number is given to the next new window.
+TEST(Windows, numbersStayWithTheirWindows) {
+    Driver d;
+    ASSERT_TRUE(d.openClaimEnable());
+    ASSERT_EQ(d.call("CreateWindow", {I(0), I(0), I(1), I(5), I(1), I(5)}), OPOS_SUCCESS);
+    ASSERT_EQ(d.readInt("CurrentWindow"), 1);
+    ASSERT_EQ(d.call("CreateWindow", {I(1), I(10), I(1), I(10), I(1), I(10)}), OPOS_SUCCESS);
+    ASSERT_EQ(d.readInt("CurrentWindow"), 2);
+    ASSERT_EQ(d.write("CurrentWindow", I(1)), OPOS_SUCCESS);
+    ASSERT_EQ(d.call("DestroyWindow"), OPOS_SUCCESS);
+    EXPECT_EQ(d.write("CurrentWindow", I(1)), OPOS_E_ILLEGAL);  // gone
+    ASSERT_EQ(d.write("CurrentWindow", I(2)), OPOS_SUCCESS);    // still there, still the same window
+    EXPECT_EQ(d.readInt("Columns"), 10);
+    ASSERT_EQ(d.call("DisplayText", {S(u"two"), I(0)}), OPOS_SUCCESS);
+    EXPECT_EQ(d.shownRows()[1], padded(u"          two"));
+    ASSERT_EQ(d.call("CreateWindow", {I(0), I(0), I(1), I(3), I(1), I(3)}), OPOS_SUCCESS);
+    EXPECT_EQ(d.readInt("CurrentWindow"), 1);  // the lowest free number
+    EXPECT_EQ(d.readInt("Columns"), 3);
+}
