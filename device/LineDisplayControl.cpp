@@ -469,8 +469,7 @@ std::int32_t LineDisplayControl::displayTextAt(std::int32_t row, std::int32_t co
 
 std::int32_t LineDisplayControl::clearText() {
     if (const std::int32_t code = usable(); code != OPOS_SUCCESS) return code;
-    session_->model.clearWindow();
-    session_->channel.clearDiscardingPending(session_->model);
+    session_->model = session_->channel.clearDiscardingPending();
     return OPOS_SUCCESS;
 }
 

@@ -32,18 +32,25 @@ void ServiceChannel::showPendingNow() {
     interruptPause();
 }
 
-void ServiceChannel::clearDiscardingPending(const DisplayModel& after) {
+DisplayModel ServiceChannel::clearDiscardingPending() {
     std::lock_guard lock(mutex_);
     if (queue_.empty()) {
         applyLocked(op::Clear{});
     } else {
-        // What was pending also moved cursors (and maybe windows) in the
-        // application's model; replacing the whole picture keeps the device
-        // and the application in step, which replaying a subset could not.
+        // The discarded characters were already in the application's model
+        // (its cursors moved past them), and they may lie outside the window
+        // being cleared; so build the picture from what the device shows
+        // plus every pending change that is not text, and show that whole.
+        DisplayModel after = service_->shown();
+        for (const Pending& pending : queue_) {
+            if (!std::holds_alternative<op::Text>(pending.operation)) applyTo(after, pending.operation);
+        }
+        after.clearWindow();
         queue_.clear();
         service_->replaceWith(after);
     }
     interruptPause();
+    return service_->shown();
 }
 
 void ServiceChannel::dropPending() {

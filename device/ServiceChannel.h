@@ -46,10 +46,11 @@ public:
     void deliver(DisplayOp operation, std::chrono::milliseconds waitAfter = {});
     // Carries out everything pending now, without the pauses.
     void showPendingNow();
-    // Clears the current window: when output is pending, it is discarded and
-    // the device is made to show `after` (the application's model, already
-    // cleared); otherwise a plain clear is applied.
-    void clearDiscardingPending(const DisplayModel& after);
+    // Clears the current window and discards the characters still pending;
+    // every other pending change (cursor moves, windows, settings) is still
+    // carried out. Returns what the device shows afterwards, which becomes
+    // the application's picture too.
+    DisplayModel clearDiscardingPending();
     // Drops everything pending without showing it (closing the device).
     void dropPending();
 

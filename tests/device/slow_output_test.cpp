@@ -86,6 +86,23 @@ TEST(SlowOutput, clearTextDiscardsWhatIsPending) {
     EXPECT_EQ(d.control().shownRows()[0], padded(u"ok"));
 }
 
+TEST(SlowOutput, clearTextInAnotherWindowDiscardsWhatIsPendingToo) {
+    Driver d;
+    ASSERT_TRUE(d.openClaimEnable());
+    ASSERT_EQ(d.write("InterCharacterWait", I(longWait)), OPOS_SUCCESS);
+    ASSERT_EQ(d.call("DisplayText", {S(u"Hello"), I(0)}), OPOS_SUCCESS);
+    ASSERT_EQ(d.call("CreateWindow", {I(1), I(0), I(1), I(20), I(1), I(20)}), OPOS_SUCCESS);
+    ASSERT_EQ(d.call("ClearText"), OPOS_SUCCESS);
+    d.control().waitUntilIdle();
+    // At most the first character had come out; the rest never does.
+    const auto row0 = d.control().shownRows()[0];
+    EXPECT_EQ(row0.substr(1), padded(u"").substr(1));
+    const auto shownCount = static_cast<std::int32_t>(row0.find_last_not_of(u' ') + 1);
+    // Window 0 carries on from what it really shows.
+    ASSERT_EQ(d.write("CurrentWindow", I(0)), OPOS_SUCCESS);
+    EXPECT_EQ(d.readInt("CursorColumn"), shownCount);
+}
+
 TEST(SlowOutput, cursorUpdateFalseEndsWhereTheCallBegan) {
     Driver d;
     ASSERT_TRUE(d.openClaimEnable());
