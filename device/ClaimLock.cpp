@@ -4,24 +4,31 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
 namespace device {
 namespace {
 
-// Binds a fresh socket to the abstract address; the descriptor or -1.
+socklen_t abstractAddress(const std::string& address, sockaddr_un& addr) {
+    addr = sockaddr_un{};
+    addr.sun_family = AF_UNIX;
+    const std::size_t length = std::min(address.size(), sizeof(addr.sun_path));
+    std::memcpy(addr.sun_path, address.data(), length);
+    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
+}
+
+// Binds a fresh socket to the abstract address and listens on it, so that
+// others can see the claim without taking it; the descriptor or -1.
 int bindAbstract(const std::string& address) {
     // Close-on-exec, so that a program this process starts never inherits
     // (and so never keeps alive) the claim.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    const std::size_t length = std::min(address.size(), sizeof(addr.sun_path));
-    std::memcpy(addr.sun_path, address.data(), length);
-    const auto addrLength = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), addrLength) != 0) {
+    sockaddr_un addr;
+    const socklen_t addrLength = abstractAddress(address, addr);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), addrLength) != 0 || ::listen(fd, 1) != 0) {
         ::close(fd);
         return -1;
     }
@@ -65,10 +72,18 @@ void ClaimLock::release() {
 
 bool ClaimLock::heldElsewhere() const {
     if (fd_ >= 0) return false;
-    const int probe = bindAbstract(address_);
-    if (probe < 0) return true;
+    // Knock rather than bind: a probe that took the name, however briefly,
+    // could make another process's last claim attempt fail. A holder listens,
+    // so a connection is accepted into its queue (or the queue is full);
+    // with no holder the knock is refused.
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (probe < 0) return false;
+    sockaddr_un addr;
+    const socklen_t addrLength = abstractAddress(address_, addr);
+    const bool answered = ::connect(probe, reinterpret_cast<const sockaddr*>(&addr), addrLength) == 0 ||
+                          errno == EAGAIN || errno == EINPROGRESS;
     ::close(probe);
-    return false;
+    return answered;
 }
 
 }  // namespace device

@@ -13,7 +13,9 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   headless=1
   export LDT_EXTRA_PACKAGES="x11vnc"
 fi
-"$here/scripts/setup.sh" "$here/build" -DLDT_BUILD_TESTS=OFF -DLDT_BUILD_BENCH=OFF
+# Its own build folder, so that switching between this and the tests never
+# reconfigures either.
+"$here/scripts/setup.sh" "$here/build-console" -DLDT_BUILD_TESTS=OFF -DLDT_BUILD_BENCH=OFF
 
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"
@@ -30,7 +32,7 @@ if ((headless)); then
   export DISPLAY=":$n"
   echo "console: no display found; the window is shown over VNC at localhost:5900"
   echo "console: from another machine: ssh -L 5900:localhost:5900 $(hostname), then a VNC viewer on localhost:5900"
-  "$here/build/app/TQN730Test"
+  "$here/build-console/app/TQN730Test"
   exit $?
 fi
-exec "$here/build/app/TQN730Test"
+exec "$here/build-console/app/TQN730Test"
