@@ -28,7 +28,7 @@ public:
     // Gives the lock up; does nothing if it is not held.
     void release();
     bool held() const { return fd_ >= 0; }
-    // Whether someone else holds the lock now (a momentary probe).
+    // Whether someone else holds the lock now; asks without ever taking it.
     bool heldElsewhere() const;
 
 private:
