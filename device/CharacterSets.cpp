@@ -1,5 +1,7 @@
 #include "device/CharacterSets.h"
 
+#include "display/Conversions.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -82,12 +84,7 @@ std::u32string mapToCharacterSet(std::u16string_view text, std::int32_t characte
     const Repertoire* repertoire = characterSet == charSetUnicode ? nullptr : repertoireOf(characterSet);
     std::u32string shown;
     shown.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
+    for (const char32_t cp : display::codePoints(text)) {
         bool showable = printable(cp);
         if (showable && characterSet != charSetUnicode) {
             // Code pages are single-byte: nothing outside the BMP, and only

@@ -1,5 +1,7 @@
 #include "device/DisplayModel.h"
 
+#include "display/Conversions.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -134,13 +136,7 @@ std::vector<std::u16string> DisplayModel::shownRows() const {
     for (std::int32_t r = 0; r < rows_; ++r) {
         std::u16string line;
         for (std::int32_t c = 0; c < columns_; ++c) {
-            const char32_t ch = shownCell(r, c).character;
-            if (ch >= 0x10000) {
-                line.push_back(static_cast<char16_t>(0xD800 + ((ch - 0x10000) >> 10)));
-                line.push_back(static_cast<char16_t>(0xDC00 + ((ch - 0x10000) & 0x3FF)));
-            } else {
-                line.push_back(static_cast<char16_t>(ch));
-            }
+            display::appendUtf16(line, shownCell(r, c).character);
         }
         result.push_back(std::move(line));
     }

@@ -193,13 +193,7 @@ std::u16string utf16(std::string_view in) {
             if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD, len = 1;
         }
         if (len == 0) cp = 0xFFFD, len = 1;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
+        appendUtf16(out, cp);
         i += len;
     }
     return out;
@@ -208,14 +202,8 @@ std::u16string utf16(std::string_view in) {
 std::string utf8(std::u16string_view in) {
     std::string out;
     out.reserve(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        char32_t cp = in[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;  // an unpaired surrogate
-        }
+    for (char32_t cp : codePoints(in)) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;  // an unpaired surrogate
         if (cp < 0x80) {
             out += static_cast<char>(cp);
         } else if (cp < 0x800) {
@@ -233,6 +221,30 @@ std::string utf8(std::u16string_view in) {
         }
     }
     return out;
+}
+
+std::u32string codePoints(std::u16string_view in) {
+    std::u32string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        char32_t cp = in[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
+            ++i;
+        }
+        out += cp;
+    }
+    return out;
+}
+
+void appendUtf16(std::u16string& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+        out += static_cast<char16_t>(cp);
+    }
 }
 
 }  // namespace display

@@ -48,4 +48,10 @@ std::u16string booleanText(VariantBool value);
 std::u16string utf16(std::string_view utf8);
 std::string utf8(std::u16string_view utf16);
 
+// The code points of UTF-16 text, a surrogate pair as one; an unpaired
+// surrogate is kept as its own value for the caller to judge.
+std::u32string codePoints(std::u16string_view utf16);
+// Appends one code point to UTF-16 text, as a surrogate pair above U+FFFF.
+void appendUtf16(std::u16string& out, char32_t codePoint);
+
 }  // namespace display
