@@ -196,3 +196,17 @@ TEST(SerialFaults, displayGoingAwayMidWriteGivesOffline) {
     EXPECT_EQ(d.shownRows()[0], std::u16string(20, u' '));
     ::close(filler);
 }
+
+TEST(SerialFaults, releaseAndCloseGiveThePortBack) {
+    serialtest::Pty pty;
+    // Two device names for one port, as two entries of a configuration may.
+    Driver first = serialDriver(pty.slavePath());
+    Driver second = serialDriver(pty.slavePath());
+    ASSERT_TRUE(first.openClaimEnable());
+    ASSERT_EQ(second.open(), OPOS_SUCCESS);
+    EXPECT_EQ(claimQuietly(second, 100), OPOS_E_TIMEOUT);
+    ASSERT_EQ(first.call("ReleaseDevice"), OPOS_SUCCESS);
+    EXPECT_EQ(second.call("ClaimDevice", {I(100)}), OPOS_SUCCESS);
+    ASSERT_EQ(second.call("Close"), OPOS_SUCCESS);
+    EXPECT_EQ(first.call("ClaimDevice", {I(100)}), OPOS_SUCCESS);
+}
