@@ -98,3 +98,23 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     EXPECT_EQ(cd.rows, 4);
     EXPECT_EQ(cd.columns, 40);
 }
+
+TEST(SerialDisplay, externalHealthCheckLightsEveryCellThenPutsThePictureBack) {
+    serialtest::Pty pty;
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &serial::dmD(), 2, 20});
+    display.claim(std::chrono::milliseconds(0));
+    ASSERT_EQ(display.enable(), 0);
+    display.apply(op::Text{U"HELLO"});
+    const DisplayModel before = display.shown();
+    pty.take();
+    const HealthReport report = display.checkHealth(2);
+    EXPECT_EQ(report.result, 0);
+    EXPECT_EQ(report.text, u"External HCheck: Successful");
+    EXPECT_EQ(display.shown(), before);
+    // Home, 40 stars (wrapping back to home), then the picture redrawn:
+    // clear, home and "HELLO" is cheaper than rewriting 35 blanks.
+    EXPECT_EQ(pty.take(), "\x0B" + std::string(40, '*') + "\x0C\x0BHELLO");
+    EXPECT_EQ(display.checkHealth(1).result, 0);
+    display.release();
+    EXPECT_EQ(display.checkHealth(1).result, 108);
+}
