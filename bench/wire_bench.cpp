@@ -71,6 +71,7 @@ Variant S(const char16_t* v) { return Variant::fromString(v); }
 
 const std::vector<Step>& script() {
     static const std::vector<Step> steps{
+        // clang-format off
         {"DisplayText \"Welcome\"", "DisplayText", {S(u"Welcome"), I(0)}, false, 7},
         {"DisplayTextAt 1,0 \"Milk 1.29\"", "DisplayTextAt", {I(1), I(0), S(u"Milk 1.29"), I(0)}, false, 11},
         {"DisplayTextAt 1,0 \"Bread 2.49\"", "DisplayTextAt", {I(1), I(0), S(u"Bread 2.49"), I(0)}, false, 11},
@@ -81,6 +82,7 @@ const std::vector<Step>& script() {
         {"DisplayText \" - come again\"", "DisplayText", {S(u" - come again"), I(0)}, false, 13},
         {"DisplayText (scrolls)", "DisplayText", {S(u"Next customer please"), I(0)}, false, 23},
         {"ClearText", "ClearText", {}, false, 1},
+        // clang-format on
     };
     return steps;
 }
@@ -89,7 +91,8 @@ std::int32_t invoke(device::LineDisplayControl& control, const Step& step) {
     const auto& op = display::operationNamed(step.operation);
     if (step.put) {
         control.invoke(op.id, display::invokePropertyPut, step.arguments);
-        return control.invoke(display::operationNamed("ResultCode").id, display::invokePropertyGet, {}).int32();
+        return control.invoke(display::operationNamed("ResultCode").id, display::invokePropertyGet, {})
+            .int32();
     }
     return control.invoke(op.id, display::invokeMethod, step.arguments).int32();
 }
@@ -119,18 +122,25 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
     auto registry = std::make_shared<device::DeviceRegistry>();
     const std::string name = "WireBench." + std::to_string(::getpid());
     registry->add(name, [&] {
-        auto made = std::make_unique<serial::SerialDisplay>(serial::SerialSettings{name, port, baud, &set, 2, 20});
+        auto made =
+            std::make_unique<serial::SerialDisplay>(serial::SerialSettings{name, port, baud, &set, 2, 20});
         display = made.get();
         return made;
     });
     device::LineDisplayControl control(registry);
-    bool ok = invoke(control, {"Open", "Open", {Variant::fromString(std::u16string(name.begin(), name.end()))}, false, 0}) == 0 &&
+    const Variant deviceName = Variant::fromString(std::u16string(name.begin(), name.end()));
+    bool ok = invoke(control, {"Open", "Open", {deviceName}, false, 0}) == 0 &&
               invoke(control, {"Claim", "ClaimDevice", {I(1000)}, false, 0}) == 0 &&
               invoke(control, {"Enable", "DeviceEnabled", {Variant::fromBool(true)}, true, 0}) == 0;
-    if (!ok) std::fprintf(stderr, "wire_bench: could not open, claim and enable the display on %s\n", port.c_str());
+    if (!ok) {
+        std::fprintf(stderr, "wire_bench: could not open, claim and enable the display on %s\n",
+                     port.c_str());
+    }
 
-    std::printf("\n%s command set, 2x20 on a pseudo-terminal at %d baud\n", std::string(set.name).c_str(), baud);
-    std::printf("  %-32s %6s %6s %9s %9s %10s\n", "operation", "bytes", "least", "time ms", "wire ms", "time/wire");
+    std::printf("\n%s command set, 2x20 on a pseudo-terminal at %d baud\n", std::string(set.name).c_str(),
+                baud);
+    std::printf("  %-32s %6s %6s %9s %9s %10s\n", "operation", "bytes", "least", "time ms", "wire ms",
+                "time/wire");
     std::uint64_t totalBytes = 0, totalLeast = 0;
     double totalTime = 0, totalWire = 0, worst = 0;
     for (const Step& step : script()) {
@@ -152,8 +162,9 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
         totalLeast += step.least;
         totalTime += took;
         totalWire += wire;
-        std::printf("  %-32s %6llu %6llu %9.3f %9.3f %10.3f\n", step.what, static_cast<unsigned long long>(bytes),
-                    static_cast<unsigned long long>(step.least), took, wire, ratio);
+        std::printf("  %-32s %6llu %6llu %9.3f %9.3f %10.3f\n", step.what,
+                    static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(step.least), took,
+                    wire, ratio);
     }
     invoke(control, {"Close", "Close", {}, false, 0});
     // Let the reader take the last bytes, then check nothing was lost.
@@ -166,10 +177,11 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
     const double byteRatio = static_cast<double>(totalBytes) / static_cast<double>(totalLeast);
     const double timeRatio = totalTime / totalWire;
     std::printf("  bytes sent %llu, least %llu: ratio %.3f (target <= %.2f) %s\n",
-                static_cast<unsigned long long>(totalBytes), static_cast<unsigned long long>(totalLeast), byteRatio,
-                bytesTarget, byteRatio <= bytesTarget ? "met" : "MISSED");
-    std::printf("  script time %.3f ms, wire time %.3f ms: ratio %.3f (target <= %.2f) %s; worst operation %.3f\n",
-                totalTime, totalWire, timeRatio, timeTarget, timeRatio <= timeTarget ? "met" : "MISSED", worst);
+                static_cast<unsigned long long>(totalBytes), static_cast<unsigned long long>(totalLeast),
+                byteRatio, bytesTarget, byteRatio <= bytesTarget ? "met" : "MISSED");
+    std::printf(
+        "  script time %.3f ms, wire time %.3f ms: ratio %.3f (target <= %.2f) %s; worst operation %.3f\n",
+        totalTime, totalWire, timeRatio, timeTarget, timeRatio <= timeTarget ? "met" : "MISSED", worst);
     std::printf("  bytes the display received (enable and script): %llu\n",
                 static_cast<unsigned long long>(received.load()));
     withinTargets = withinTargets && byteRatio <= bytesTarget && timeRatio <= timeTarget;
@@ -182,6 +194,8 @@ int main() {
     bool withinTargets = true;
     bool ok = true;
     for (const serial::CommandSet& set : serial::commandSets()) ok = run(set, withinTargets) && ok;
-    std::printf("\n%s\n", !ok ? "wire benchmark FAILED to run" : withinTargets ? "all targets met" : "targets MISSED");
+    std::printf("\n%s\n", !ok             ? "wire benchmark FAILED to run"
+                          : withinTargets ? "all targets met"
+                                          : "targets MISSED");
     return ok ? 0 : 1;
 }

@@ -21,7 +21,11 @@ namespace {
 class Interpreter {
 public:
     Interpreter(const serial::CommandSet& set, int rows, int columns, std::mt19937& random)
-        : set_(set), rows_(rows), columns_(columns), cells_(static_cast<std::size_t>(rows * columns), ' '), random_(random) {}
+        : set_(set),
+          rows_(rows),
+          columns_(columns),
+          cells_(static_cast<std::size_t>(rows * columns), ' '),
+          random_(random) {}
 
     // Feeds bytes; returns a description of the first thing that is not
     // sound (unknown bytes, a move off the edge), or empty.
@@ -33,7 +37,8 @@ public:
             if (m.kind == serial::Match::Kind::character) {
                 cells_[static_cast<std::size_t>(cursor_)] = bytes.front();
                 cursor_ = (cursor_ + 1) % (rows_ * columns_);  // overwrite mode wraps
-            } else if (const std::string problem = run(m.form->command, serial::argumentsOf(m, bytes)); !problem.empty()) {
+            } else if (const std::string problem = run(m.form->command, serial::argumentsOf(m, bytes));
+                       !problem.empty()) {
                 return problem;
             }
             bytes.remove_prefix(m.length);
@@ -48,7 +53,10 @@ private:
     std::string run(Command command, std::string_view args) {
         const int row = cursor_ / columns_, column = cursor_ % columns_;
         switch (command) {
-        case Command::initialise: cells_.assign(cells_.size(), ' '); cursor_ = 0; return {};
+        case Command::initialise:
+            cells_.assign(cells_.size(), ' ');
+            cursor_ = 0;
+            return {};
         case Command::clearScreen:
             cells_.assign(cells_.size(), ' ');
             cursor_ = static_cast<int>(random_() % cells_.size());  // not documented: anywhere
@@ -57,9 +65,18 @@ private:
         case Command::leftmost: cursor_ = row * columns_; return {};
         case Command::rightmost: cursor_ = row * columns_ + columns_ - 1; return {};
         case Command::bottomLeft: cursor_ = (rows_ - 1) * columns_; return {};
-        case Command::cursorLeft: if (column == 0) return "left at a row's start"; --cursor_; return {};
-        case Command::cursorUp: if (row == 0) return "up from the top row"; cursor_ -= columns_; return {};
-        case Command::cursorDown: if (row + 1 == rows_) return "down from the bottom row"; cursor_ += columns_; return {};
+        case Command::cursorLeft:
+            if (column == 0) return "left at a row's start";
+            --cursor_;
+            return {};
+        case Command::cursorUp:
+            if (row == 0) return "up from the top row";
+            cursor_ -= columns_;
+            return {};
+        case Command::cursorDown:
+            if (row + 1 == rows_) return "down from the bottom row";
+            cursor_ += columns_;
+            return {};
         case Command::moveTo: {
             const int x = static_cast<unsigned char>(args[0]), y = static_cast<unsigned char>(args[1]);
             if (x < 1 || x > columns_ || y < 1 || y > rows_) return "move outside the display";
@@ -103,7 +120,9 @@ void checkRandomScripts(const serial::CommandSet& set, int rows, int columns) {
         case 3: op = op::Brightness{20 * (1 + pick(5))}; break;
         default: {
             std::u32string text;
-            for (int n = pick(columns * rows + 5); n > 0; --n) text += alphabet[static_cast<std::size_t>(pick(static_cast<int>(alphabet.size())))];
+            for (int n = pick(columns * rows + 5); n > 0; --n) {
+                text += alphabet[static_cast<std::size_t>(pick(static_cast<int>(alphabet.size())))];
+            }
             op = op::Text{text, attribute::normal, true};
         }
         }

@@ -26,6 +26,7 @@ struct Row {
 // writer never spends bytes putting it back where the model has it.
 const std::vector<Row>& script() {
     static const std::vector<Row> rows{
+        // clang-format off
         // Enable: initialise, overwrite mode, cursor off, brightest level,
         // code table 0 (PC437); the CD5220 has no code-table command.
         {"enable", {}, "\x1B\x40\x1F\x01\x1F\x43\x00\x1F\x58\x04\x1B\x74\x00"s, "\x1B\x40\x1B\x11\x1B\x5F\x00\x1B\x2A\x04"s},
@@ -47,6 +48,7 @@ const std::vector<Row>& script() {
         {"code page", {op::Text{U"H\u00E9"}}, "H\x82", "H\x82"},
         // Nothing changes on the display: nothing is sent.
         {"same picture", {op::SetCursor{0, 2}}, "", ""},
+        // clang-format on
     };
     return rows;
 }
@@ -58,7 +60,8 @@ void runScript(const serial::CommandSet& set, const std::function<const std::str
     ASSERT_EQ(display.enable(), 0);
     for (const Row& row : script()) {
         for (const DisplayOp& o : row.ops) display.apply(o);
-        EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes(expected(row))) << set.name << ": " << row.what;
+        EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes(expected(row)))
+            << set.name << ": " << row.what;
     }
     EXPECT_EQ(display.shown().shownRows()[0], u"H\u00E9                  ");
 }
@@ -89,7 +92,8 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     const auto dmD = serial::profileFor(serial::dmD(), 2, 20);
     EXPECT_EQ(dmD.capBlink, cap::blinkAll);
     EXPECT_EQ(dmD.capReverse, cap::reverseAll);
-    EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()), (std::vector<std::int32_t>{20, 40, 60, 100}));
+    EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()),
+              (std::vector<std::int32_t>{20, 40, 60, 100}));
     EXPECT_EQ(dmD.characterSetList, "437,850,852,858,866,998,1252");
     const auto cd = serial::profileFor(serial::cd5220(), 4, 40);
     EXPECT_EQ(cd.capBlink, cap::blinkNone);

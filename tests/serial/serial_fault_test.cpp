@@ -190,7 +190,8 @@ TEST(SerialFaults, displayGoingAwayMidWriteGivesOffline) {
     testing::internal::CaptureStderr();
     const auto started = Clock::now();
     EXPECT_EQ(d.call("DisplayText", {S(u"half"), I(0)}), OPOS_E_OFFLINE);
-    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(900));  // the hang-up ended the wait, not the deadline
+    EXPECT_LT(Clock::now() - started,
+              std::chrono::milliseconds(900));  // the hang-up ended the wait, not the deadline
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("went away"), std::string::npos) << err;
     EXPECT_EQ(d.shownRows()[0], std::u16string(20, u' '));
