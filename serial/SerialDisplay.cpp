@@ -185,8 +185,15 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
         pattern.setCursor(0, 0);
         pattern.writeText(std::u32string(static_cast<std::size_t>(profile_.rows * profile_.columns), U'*'),
                           device::attribute::normal, false);
-        show(pattern);
-        show(saved);
+        try {
+            show(pattern);
+            show(saved);
+        } catch (const device::DeviceFailure&) {
+            // The display went away under the pattern: what it must show
+            // when it is back (and redrawn) is still the saved picture.
+            state_.picture = saved;
+            throw;
+        }
         return {display::OPOS_SUCCESS, u"External HCheck: Successful"};
     }
     case 3:
