@@ -25,6 +25,7 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
             }
         }
         if (!entry.problem.empty()) {
+            setup.problems.push_back(entry.problem);
             const std::string problem = "its device configuration entry is broken: " + entry.problem;
             registry->add(
                 entry.name,
