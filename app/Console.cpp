@@ -47,8 +47,7 @@ StartedControl startControl(const display::ControlFactory& factory) {
     try {
         return {std::make_unique<display::OPOSLineDisplay>(factory.create(display::lineDisplayProgId)), {}};
     } catch (const std::exception& e) {
-        std::string problem = "The Line Display control object (" + std::string(display::lineDisplayProgId) +
-                              ") could not be created: " + e.what();
+        std::string problem = std::string("The Line Display control could not be started: ") + e.what();
         auto control = std::make_unique<display::OPOSLineDisplay>(std::make_unique<UnavailableControl>(
             "the Line Display control object is not available: " + std::string(e.what())));
         return {std::move(control), std::move(problem)};

@@ -116,8 +116,8 @@ std::unique_ptr<ComDispatch> ComDispatch::create(std::string_view progId) {
     HRESULT hr = ::CLSIDFromProgID(name.c_str(), &clsid);
     if (FAILED(hr))
         throw DispatchError(FailureKind::ControlUnavailable,
-                            "no control is registered on this machine under the ProgID " + std::string(progId) +
-                                " (" + describeHresult(hr) + "); install the Line Display control");
+                            "no control is registered under this ProgID on this machine (" + describeHresult(hr) +
+                                "); install the Line Display control and its service object");
     IDispatch* object = nullptr;
     hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                             reinterpret_cast<void**>(&object));
@@ -126,7 +126,7 @@ std::unique_ptr<ComDispatch> ComDispatch::create(std::string_view progId) {
         if (hr == REGDB_E_CLASSNOTREG)
             why += "; a 64-bit console cannot load a 32-bit control: use the 32-bit TQN730Test.exe";
         throw DispatchError(FailureKind::ControlUnavailable,
-                            "the control " + std::string(progId) + " is registered but could not be created: " + why);
+                            "it is registered but could not be created: " + why);
     }
     return std::make_unique<ComDispatch>(object);
 }
