@@ -41,18 +41,30 @@ constexpr std::array<CodePage, 8> codePages{{
 using Repertoire = std::bitset<0x10000>;
 
 #ifdef _WIN32
-std::unique_ptr<Repertoire> decodeRepertoire(const CodePage& page) {
+std::unique_ptr<Repertoire> decodeRepertoire(unsigned codePage) {
     auto repertoire = std::make_unique<Repertoire>();
     for (int byte = 0x20; byte <= 0xFF; ++byte) {
         const char in = static_cast<char>(byte);
         wchar_t out[4] = {};
         // Refusing invalid bytes keeps unassigned positions out, as iconv does;
         // without it they would come back as a best-fit or default character.
-        const int n = ::MultiByteToWideChar(page.windowsCodePage, MB_ERR_INVALID_CHARS, &in, 1, out, 4);
+        const int n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &in, 1, out, 4);
         if (n != 1) continue;  // unassigned, or not exactly one code point
         repertoire->set(static_cast<char32_t>(out[0]));
     }
     return repertoire;
+}
+
+std::unique_ptr<Repertoire> decodeRepertoire(const CodePage& page) {
+    // Code page 858 is 850 with the euro sign in place of the dotless i
+    // (0xD5). Some systems (Wine) lack it, and would show nothing but '?'.
+    if (page.windowsCodePage == 858 && !::IsValidCodePage(858)) {
+        auto repertoire = decodeRepertoire(850u);
+        repertoire->reset(0x0131);
+        repertoire->set(0x20AC);
+        return repertoire;
+    }
+    return decodeRepertoire(page.windowsCodePage);
 }
 #else
 std::unique_ptr<Repertoire> decodeRepertoire(const CodePage& page) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <utility>
 
 namespace display::com {
 
@@ -77,6 +78,25 @@ std::string utf8Of(const wchar_t* text, int length) {
     return out;
 }
 
+namespace {
+
+// Words for the failures a user meets when creating or calling a control,
+// for systems whose message tables lack them (Wine has none for COM's).
+constexpr std::array<std::pair<HRESULT, const char*>, 10> knownFailures{{
+    {CO_E_CLASSSTRING, "Invalid class string"},
+    {REGDB_E_CLASSNOTREG, "Class not registered"},
+    {CLASS_E_CLASSNOTAVAILABLE, "The DLL does not provide the class"},
+    {CO_E_NOTINITIALIZED, "COM has not been initialised"},
+    {CO_E_SERVER_EXEC_FAILURE, "The server could not be started"},
+    {E_NOINTERFACE, "No such interface supported"},
+    {E_OUTOFMEMORY, "Out of memory"},
+    {E_ACCESSDENIED, "Access denied"},
+    {RPC_E_DISCONNECTED, "The object has disconnected from its clients"},
+    {E_FAIL, "Unspecified error"},
+}};
+
+}  // namespace
+
 std::string describeHresult(HRESULT hr) {
     wchar_t* buffer = nullptr;
     const DWORD length = ::FormatMessageW(
@@ -86,6 +106,9 @@ std::string describeHresult(HRESULT hr) {
     if (buffer) ::LocalFree(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
+    if (text.empty())
+        for (const auto& [code, words] : knownFailures)
+            if (code == hr) text = words;
     char number[16];
     std::snprintf(number, sizeof number, "0x%08lX", static_cast<unsigned long>(hr));
     return text.empty() ? std::string("error ") + number : text + " (" + number + ")";
