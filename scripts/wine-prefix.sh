@@ -11,7 +11,7 @@ WINEPREFIX="$prefix" wine wineboot --init >"$log" 2>&1 </dev/null
 # Without a window manager Wine draws the title bars itself.
 WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 </dev/null
 WINEPREFIX="$prefix" wineserver -w
-# Wine's own fonts, so text is drawn (and measured) with Tahoma as on Windows.
+# Wine's own fonts, so text is drawn (and measured) with the faces Windows has.
 mkdir -p "$prefix/drive_c/windows/Fonts"
 cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
 echo "wine prefix ready: $prefix"

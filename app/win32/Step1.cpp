@@ -85,10 +85,11 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Step1::windowProc));
 
-    // An 8-point sans-serif face, as the layout's captions were sized for.
+    // 8-point MS Sans Serif, the dialog face the layout's captions were sized
+    // for (Tahoma is wider: "Toggle Cursor Update" would not fit its button).
     font_ = ::CreateFontW(-::MulDiv(8, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                          L"Tahoma");
+                          L"MS Sans Serif");
 
     // Creation order is tab order. Option buttons of one frame follow one
     // another in tab index, so WS_GROUP on the first of each run (and on
