@@ -32,14 +32,17 @@ if ((${#missing[@]})); then
 fi
 
 jobs="$(nproc)"
-# Release: no debug information, which makes MinGW's objects and links slow.
+# Release: no debug information, which makes MinGW's objects and links slow;
+# unity builds: each library compiled as one unit, about a third less
+# compile time, as this part has a time budget in CI.
+fast=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=ON)
 cmake -S "$here" -B "$here/build-win64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
+      "${fast[@]}" >/dev/null
 cmake --build "$here/build-win64" -j"$jobs"
 
 # The 32-bit build compiles while the 64-bit tests mostly wait on Wine.
 cmake -S "$here" -B "$here/build-win32" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DLDT_BUILD_TESTS=OFF >/dev/null
+      "${fast[@]}" -DLDT_BUILD_TESTS=OFF >/dev/null
 cmake --build "$here/build-win32" -j"$jobs" >"$here/build-win32/build.log" 2>&1 &
 win32=$!
 
