@@ -2,7 +2,11 @@
 
 #include "display/Conversions.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <array>
 #include <bitset>
@@ -17,25 +21,54 @@ namespace {
 struct CodePage {
     std::int32_t characterSet;
     const char* iconvName;
+    unsigned windowsCodePage;
 };
 
 // The single-byte code pages a profile may list, with the converter that
-// knows their upper half.
+// knows their upper half: iconv's name, or Windows' code page number.
 constexpr std::array<CodePage, 8> codePages{{
-    {437, "IBM437"},
-    {850, "IBM850"},
-    {852, "IBM852"},
-    {858, "IBM858"},
-    {866, "IBM866"},
-    {1252, "CP1252"},
-    {charSetAscii, "ASCII"},
-    {charSetAnsi, "CP1252"},
+    {437, "IBM437", 437},
+    {850, "IBM850", 850},
+    {852, "IBM852", 852},
+    {858, "IBM858", 858},
+    {866, "IBM866", 866},
+    {1252, "CP1252", 1252},
+    {charSetAscii, "ASCII", 20127},
+    {charSetAnsi, "CP1252", 1252},
 }};
 
 // The characters of the Basic Multilingual Plane that a code page shows.
 using Repertoire = std::bitset<0x10000>;
 
-std::unique_ptr<Repertoire> decodeRepertoire(const char* iconvName) {
+#ifdef _WIN32
+std::unique_ptr<Repertoire> decodeRepertoire(unsigned codePage) {
+    auto repertoire = std::make_unique<Repertoire>();
+    for (int byte = 0x20; byte <= 0xFF; ++byte) {
+        const char in = static_cast<char>(byte);
+        wchar_t out[4] = {};
+        // Refusing invalid bytes keeps unassigned positions out, as iconv does;
+        // without it they would come back as a best-fit or default character.
+        const int n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &in, 1, out, 4);
+        if (n != 1) continue;  // unassigned, or not exactly one code point
+        repertoire->set(static_cast<char32_t>(out[0]));
+    }
+    return repertoire;
+}
+
+std::unique_ptr<Repertoire> decodeRepertoire(const CodePage& page) {
+    // Code page 858 is 850 with the euro sign in place of the dotless i
+    // (0xD5). Some systems (Wine) lack it, and would show nothing but '?'.
+    if (page.windowsCodePage == 858 && !::IsValidCodePage(858)) {
+        auto repertoire = decodeRepertoire(850u);
+        repertoire->reset(0x0131);
+        repertoire->set(0x20AC);
+        return repertoire;
+    }
+    return decodeRepertoire(page.windowsCodePage);
+}
+#else
+std::unique_ptr<Repertoire> decodeRepertoire(const CodePage& page) {
+    const char* iconvName = page.iconvName;
     auto repertoire = std::make_unique<Repertoire>();
     iconv_t cd = iconv_open("UTF-32LE", iconvName);
     if (cd == reinterpret_cast<iconv_t>(-1)) return repertoire;  // unknown: shows nothing but '?'
@@ -55,22 +88,23 @@ std::unique_ptr<Repertoire> decodeRepertoire(const char* iconvName) {
     iconv_close(cd);
     return repertoire;
 }
+#endif
 
 bool printable(char32_t cp) {
     return cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F) && !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
 }
 
 const Repertoire* repertoireOf(std::int32_t characterSet) {
-    const char* name = nullptr;
+    const CodePage* found = nullptr;
     for (const auto& page : codePages) {
-        if (page.characterSet == characterSet) name = page.iconvName;
+        if (page.characterSet == characterSet) found = &page;
     }
-    if (name == nullptr) return nullptr;
+    if (found == nullptr) return nullptr;
     static std::mutex mutex;
     static std::map<std::int32_t, std::unique_ptr<Repertoire>> built;
     std::lock_guard lock(mutex);
     auto& slot = built[characterSet];
-    if (!slot) slot = decodeRepertoire(name);
+    if (!slot) slot = decodeRepertoire(*found);
     return slot.get();
 }
 

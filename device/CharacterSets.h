@@ -1,7 +1,8 @@
 // Character sets of the simulated displays: which characters a CharacterSet
 // value can show, and the mapping of text onto it.
 //
-// The code pages' repertoires come from the C library's converters (iconv),
+// The code pages' repertoires come from the system's converters (iconv on
+// Linux, MultiByteToWideChar on Windows),
 // decoded once per set; controls (below U+0020 and U+007F..U+009F) are never
 // shown. Lookups are safe from any thread once built; building is guarded.
 #pragma once

@@ -42,6 +42,8 @@ ClaimLock::ClaimLock(std::string_view deviceName)
 
 ClaimLock::~ClaimLock() { release(); }
 
+bool ClaimLock::held() const { return fd_ >= 0; }
+
 bool ClaimLock::tryAcquire() {
     if (fd_ < 0) fd_ = bindAbstract(address_);
     return fd_ >= 0;

@@ -4,7 +4,10 @@
 // "LineDisplayTest.claim.<device>". Binding succeeds for one holder on the
 // whole machine at a time (a second instance in the same process is refused
 // too), there is no file to tamper with, and the kernel frees it when the
-// holding process ends, however it ends. Not thread-safe; one owner.
+// holding process ends, however it ends. On Windows the lock is the named
+// kernel object "Global\\LineDisplayTest.claim.<device>": whoever creates it
+// holds it (ClaimLockWin32.cpp), and the system destroys it when the last
+// handle goes, however the holder ends. Not thread-safe; one owner.
 #pragma once
 
 #include <chrono>
@@ -27,13 +30,18 @@ public:
     bool acquireWithin(std::chrono::milliseconds timeout);
     // Gives the lock up; does nothing if it is not held.
     void release();
-    bool held() const { return fd_ >= 0; }
+    bool held() const;
     // Whether someone else holds the lock now; asks without ever taking it.
     bool heldElsewhere() const;
 
 private:
+#ifdef _WIN32
+    std::wstring name_;       // the kernel object's name
+    void* handle_ = nullptr;  // the object this lock created, while held
+#else
     std::string address_;  // the abstract socket name, starting with '\0'
     int fd_ = -1;
+#endif
 };
 
 }  // namespace device

@@ -2,8 +2,10 @@
 # Installs what is missing, builds everything, and runs every test: the
 # Qt-free libraries' GoogleTest suites, the window's QtTest suites offscreen,
 # and the tests that need a real X server under an Xvfb that CTest starts.
-# Then the same again in a sanitizer build (AddressSanitizer and
-# UndefinedBehaviorSanitizer), unless LDT_SKIP_SANITIZE=1.
+# Then the Windows part (scripts/windows.sh: cross-compiled 64- and 32-bit,
+# the 64-bit tests under Wine), unless LDT_SKIP_WINDOWS=1. Then the same
+# again in a sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer),
+# unless LDT_SKIP_SANITIZE=1.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -13,6 +15,11 @@ export QT_ACCESSIBILITY=0
 
 "$here/scripts/setup.sh" "$here/build" -DLDT_BUILD_BENCH=ON
 (cd "$here/build" && ctest --output-on-failure -j2 --timeout 300)
+
+if [ "${LDT_SKIP_WINDOWS:-0}" != 1 ]; then
+  echo "== Windows build, tested under Wine"
+  "$here/scripts/windows.sh"
+fi
 
 if [ "${LDT_SKIP_SANITIZE:-0}" != 1 ]; then
   echo "== sanitizer build"

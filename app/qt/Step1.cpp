@@ -1,7 +1,7 @@
 #include "app/qt/Step1.h"
 
+#include "app/Console.h"
 #include "app/qt/AppIcon.h"
-#include "commands/Commands.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -85,9 +85,7 @@ void showErrorBox(QWidget& window, const QString& line) {
     QMessageBox::critical(&window, QApplication::applicationName(), line);
 }
 
-int twipsToPixels(int twips, double dotsPerInch) {
-    return static_cast<int>(std::lround(twips * dotsPerInch / 1440.0));
-}
+int twipsToPixels(int twips, double dotsPerInch) { return app::twipsToPixels(twips, dotsPerInch); }
 
 QFont windowFont() {
     // A small sans-serif face, as the layout's captions were sized for an
@@ -116,11 +114,9 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
     const auto px = [dpi](int twips) { return twipsToPixels(twips, dpi); };
-    // Edges are rounded rather than sizes, so neighbours that touch in twips
-    // still touch in pixels at any density.
-    const auto rect = [&px](const Control& c) {
-        const int x = px(c.left), y = px(c.top);
-        return QRect(x, y, px(c.left + c.width) - x, px(c.top + c.height) - y);
+    const auto rect = [dpi](const Control& c) {
+        const PixelRect r = pixelRect(c, dpi);
+        return QRect(r.x, r.y, r.width, r.height);
     };
 
     std::vector<QWidget*> frames;
@@ -182,11 +178,7 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
     for (QWidget* frame : frames) frame->raise();
 
     // Tab order by rising tab index over the controls that take the focus.
-    std::vector<const Control*> order;
-    for (const Control& c : controls)
-        if (c.kind == Kind::CommandButton || c.kind == Kind::TextBox || c.kind == Kind::OptionButton)
-            order.push_back(&c);
-    std::sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+    const std::vector<const Control*> order = focusOrder();
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(widget(order[i - 1]->name), widget(order[i]->name));
 
@@ -231,22 +223,11 @@ void Step1::setCaption(std::string_view label, std::u16string_view caption) {
 
 void Step1::clickButton(std::string_view button) {
     // The program's one default handling of unhandled errors: whatever a
-    // handler throws ends that click here, is reported, and the window goes on.
-    try {
-        commands::click(button, *this, *control_);
-    } catch (const std::exception& e) {
-        report(button, QString::fromUtf8(e.what()));
-    } catch (...) {
-        report(button, QStringLiteral("an error of unknown kind"));
+    // handler throws ends that click there, is reported, and the window goes on.
+    if (const auto line = runClick(button, *this, *control_)) {
+        std::cerr << *line << std::endl;
+        if (reporter_) reporter_(*this, QString::fromStdString(*line));
     }
-}
-
-void Step1::report(std::string_view button, const QString& reason) {
-    const Control* row = findControl(button);
-    const QString name = row ? qText(row->caption) : qText(button);
-    const QString line = QStringLiteral("\"%1\" failed: %2").arg(name, reason);
-    std::cerr << line.toStdString() << std::endl;
-    if (reporter_) reporter_(*this, line);
 }
 
 }  // namespace app::qt

@@ -62,7 +62,6 @@ public:
 
 private:
     QWidget* widgetOf(std::string_view name, Kind kind) const;
-    void report(std::string_view button, const QString& reason);
 
     std::unique_ptr<display::OPOSLineDisplay> control_;
     ErrorReporter reporter_;
