@@ -1,6 +1,7 @@
 #include "emulator/qt/DisplayWindow.h"
 
 #include <QFontDatabase>
+#include <QPalette>
 #include <QVBoxLayout>
 
 namespace emulator::qt {
@@ -8,6 +9,12 @@ namespace emulator::qt {
 DisplayWindow::DisplayWindow(QWidget* parent)
     : QWidget(parent), panel_(new Panel(this)), line_(new QLabel(this)), faults_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Virtual line display"));
+    // The panel's housing: dark, with the status line in a quiet grey.
+    QPalette housing = palette();
+    housing.setColor(QPalette::Window, QColor(18, 20, 20));
+    housing.setColor(QPalette::WindowText, QColor(150, 160, 158));
+    setPalette(housing);
+    setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 6);
     layout->setSpacing(4);

@@ -46,30 +46,32 @@ constexpr std::uint8_t asciiColumns[95][5] = {
     {0x00, 0x41, 0x36, 0x08, 0x00}, {0x08, 0x04, 0x08, 0x10, 0x08},
 };
 
-// Draws the character from a font at twice the grid's size and keeps the
-// dots whose 2x2 block is mostly ink: coarse, but a letter stays a letter.
+// Draws the character from a font at four times the grid's size, its
+// capitals filling the 7 rows, and lights the dots whose block is well
+// covered: coarse, but a letter stays a letter.
 Glyph renderFromFont(char32_t character) {
-    constexpr int scale = 2;
+    constexpr int scale = 4;
     QImage image(5 * scale, 7 * scale, QImage::Format_Grayscale8);
     image.fill(0);
     {
         QPainter painter(&image);
         QFont font(QStringLiteral("DejaVu Sans Mono"));
-        font.setPixelSize(7 * scale);
-        font.setStyleStrategy(QFont::NoAntialias);
+        font.setPixelSize(static_cast<int>(9.6 * scale));  // cap height about 0.73 of the size
         painter.setFont(font);
         painter.setPen(Qt::white);
         const char32_t text[] = {character, 0};
-        painter.drawText(image.rect(), Qt::AlignCenter, QString::fromUcs4(text, 1));
+        const QString s = QString::fromUcs4(text, 1);
+        const int x = (image.width() - painter.fontMetrics().horizontalAdvance(s)) / 2;
+        painter.drawText(x, 7 * scale, s);
     }
     Glyph glyph{};
     for (int c = 0; c < 5; ++c) {
         for (int r = 0; r < 7; ++r) {
             int ink = 0;
             for (int dy = 0; dy < scale; ++dy) {
-                for (int dx = 0; dx < scale; ++dx) ink += image.pixelColor(c * scale + dx, r * scale + dy).value() > 127;
+                for (int dx = 0; dx < scale; ++dx) ink += image.pixelColor(c * scale + dx, r * scale + dy).value();
             }
-            if (ink >= 2) glyph[static_cast<std::size_t>(c)] |= static_cast<std::uint8_t>(1u << r);
+            if (ink > 255 * scale * scale * 35 / 100) glyph[static_cast<std::size_t>(c)] |= static_cast<std::uint8_t>(1u << r);
         }
     }
     return glyph;

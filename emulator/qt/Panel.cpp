@@ -111,7 +111,7 @@ void Panel::paintEvent(QPaintEvent*) {
 
     const int cursorRow = model_.cursorRow();
     const int cursorColumn = std::min(model_.cursorColumn(), model_.deviceColumns() - 1);
-    const bool cursorShown = state_.cursorVisible && blinkPhaseOn(cellBlinkMs);
+    const bool cursorShown = state_.cursorVisible;  // steady, as most displays draw it
 
     // Two passes: first the unlit dots and every glow, then the lit dots on
     // top, so that a neighbour's glow never dims a dot.
