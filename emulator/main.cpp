@@ -13,9 +13,11 @@
 
 #include <QApplication>
 #include <QMetaObject>
+#include <QPoint>
 #include <QTimer>
 
 #include <atomic>
+#include <optional>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +37,7 @@ struct Options {
     const serial::CommandSet* commandSet = &serial::dmD();
     std::int32_t baud = 0;
     bool headless = false;
+    std::optional<QPoint> position;  // where the window goes; else the window manager decides
 };
 
 constexpr const char* usage =
@@ -43,7 +46,8 @@ constexpr const char* usage =
     "                       or /tmp/ldt-virtual-display)\n"
     "  --command-set NAME   the command set it reads (default DM-D)\n"
     "  --baud N             read no faster than a line at N baud would carry (default: no pacing)\n"
-    "  --headless           no window: print the screen to standard output after every change\n";
+    "  --headless           no window: print the screen to standard output after every change\n"
+    "  --position X,Y       put the window's top-left corner there on the screen\n";
 
 // Reads the options; on a bad one prints why and returns false.
 bool parse(int argc, char** argv, Options& options) {
@@ -78,6 +82,16 @@ bool parse(int argc, char** argv, Options& options) {
                 return false;
             }
             options.baud = static_cast<std::int32_t>(baud);
+        } else if (arg == "--position") {
+            if (!value(v)) return false;
+            int x = 0;
+            int y = 0;
+            char rest = 0;
+            if (std::sscanf(v.c_str(), "%d,%d%c", &x, &y, &rest) != 2 || x < 0 || y < 0) {
+                std::cerr << "ldt-virtual-display: position \"" << v << "\" is not X,Y (two whole numbers from 0)\n";
+                return false;
+            }
+            options.position = QPoint(x, y);
         } else if (arg == "--help" || arg == "-h") {
             std::cout << usage;
             std::exit(0);
@@ -106,6 +120,7 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
                    QString::fromUtf8(options.commandSet->name.data(), static_cast<int>(options.commandSet->name.size())),
                    options.baud);
     window.showScreen(display);
+    if (options.position) window.move(*options.position);
     window.show();
     window.activateWindow();
 
