@@ -74,7 +74,69 @@ const Repertoire* repertoireOf(std::int32_t characterSet) {
     return slot.get();
 }
 
+// Each byte of a code page as the code point it shows (0: none), for
+// encoding text into that page.
+using ByteTable = std::array<char32_t, 256>;
+
+ByteTable decodeBytes(const char* iconvName) {
+    ByteTable table{};
+    iconv_t cd = iconv_open("UTF-32LE", iconvName);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return table;
+    for (int byte = 0x20; byte <= 0xFF; ++byte) {
+        char in = static_cast<char>(byte);
+        char* inPtr = &in;
+        std::size_t inLeft = 1;
+        std::array<unsigned char, 8> out{};
+        char* outPtr = reinterpret_cast<char*>(out.data());
+        std::size_t outLeft = out.size();
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) continue;
+        if (outLeft != out.size() - 4) continue;
+        const char32_t cp = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
+        if (printable(cp)) table[static_cast<std::size_t>(byte)] = cp;
+    }
+    iconv_close(cd);
+    return table;
+}
+
+const ByteTable* byteTableOf(std::int32_t characterSet) {
+    const char* name = nullptr;
+    for (const auto& page : codePages) {
+        if (page.characterSet == characterSet) name = page.iconvName;
+    }
+    if (name == nullptr) return nullptr;
+    static std::mutex mutex;
+    static std::map<std::int32_t, std::unique_ptr<ByteTable>> built;
+    std::lock_guard lock(mutex);
+    auto& slot = built[characterSet];
+    if (!slot) slot = std::make_unique<ByteTable>(decodeBytes(name));
+    return slot.get();
+}
+
 }  // namespace
+
+std::string toCodePage(std::u32string_view text, std::int32_t characterSet) {
+    const ByteTable* table = byteTableOf(characterSet);
+    if (table == nullptr) return {};
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (const char32_t cp : text) {
+        char byte = '?';
+        // ASCII is the same byte in every page; search only the upper half.
+        if (cp >= 0x20 && cp < 0x7F) {
+            byte = static_cast<char>(cp);
+        } else if (cp != 0) {
+            for (std::size_t b = 0x80; b < table->size(); ++b) {
+                if ((*table)[b] == cp) {
+                    byte = static_cast<char>(b);
+                    break;
+                }
+            }
+        }
+        bytes += byte;
+    }
+    return bytes;
+}
 
 bool knownCharacterSet(std::int32_t characterSet) {
     return characterSet == charSetUnicode || repertoireOf(characterSet) != nullptr;

@@ -25,4 +25,9 @@ bool knownCharacterSet(std::int32_t characterSet);
 // UTF-16 surrogate pairs count as one character; a lone surrogate is '?'.
 std::u32string mapToCharacterSet(std::u16string_view text, std::int32_t characterSet);
 
+// The text as bytes of a single-byte code page (what goes to a real
+// display's wire): one byte per character, '?' for any the page lacks.
+// Empty for a set that is not a single-byte code page (Unicode).
+std::string toCodePage(std::u32string_view text, std::int32_t characterSet);
+
 }  // namespace device

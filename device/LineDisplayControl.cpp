@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <exception>
+#include <iostream>
 #include <string>
 #include <string_view>
 
@@ -89,17 +90,71 @@ LineDisplayControl::LineDisplayControl(std::shared_ptr<const DeviceRegistry> reg
 LineDisplayControl::~LineDisplayControl() = default;
 
 Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span<const Variant> args) {
+    const auto started = std::chrono::steady_clock::now();
+    const Operation* op = display::findOperation(id);
     try {
-        return invokeChecked(id, flags, args);
-    } catch (const DispatchError&) {
+        Variant result = invokeChecked(id, flags, args);
+        if (trace_) {
+            std::string outcome;
+            if (op != nullptr && !op->isMethod && !(flags & display::invokePropertyPut)) {
+                outcome = result.describe();
+            } else {
+                const auto code = resultCode_;
+                outcome = std::to_string(code) + " " + std::string(display::resultCodeName(code).value_or("?"));
+            }
+            traceCall(op, id, flags, args, outcome, std::chrono::steady_clock::now() - started);
+        }
+        return result;
+    } catch (const DispatchError& e) {
+        if (trace_) traceCall(op, id, flags, args, std::string("failed: ") + e.what(), std::chrono::steady_clock::now() - started);
         throw;
     } catch (const std::exception& e) {
         // A service object that fails (a port that breaks, say) fails the
         // call, with the operation named, rather than escaping as a bare
         // exception the console cannot explain.
-        const Operation* op = display::findOperation(id);
-        throw DispatchError(FailureKind::ControlFault, (op ? name(*op) : std::to_string(id)) +
+        DispatchError error(FailureKind::ControlFault, (op ? name(*op) : std::to_string(id)) +
                                                            " failed inside the Line Display control: " + e.what());
+        if (trace_) traceCall(op, id, flags, args, std::string("failed: ") + error.what(), std::chrono::steady_clock::now() - started);
+        throw error;
+    }
+}
+
+void LineDisplayControl::traceCall(const Operation* op, display::DispId id, unsigned flags,
+                                   std::span<const Variant> args, const std::string& outcome,
+                                   std::chrono::steady_clock::duration took) const {
+    std::string what = op ? name(*op) : "dispatch ID " + std::to_string(id);
+    if (flags & display::invokePropertyPut) what = "set " + what;
+    std::string arguments;
+    for (const Variant& arg : args) {
+        if (!arguments.empty()) arguments += ", ";
+        arguments += arg.describe();
+    }
+    trace_->call(deviceName_, what, arguments, outcome, took);
+}
+
+void LineDisplayControl::report(std::string_view what, const std::string& reason) const {
+    const std::string line = "Line Display \"" + deviceName_ + "\": " + std::string(what) + ": " + reason;
+    std::cerr << line << std::endl;
+    if (trace_) trace_->note(deviceName_, line);
+}
+
+template <typename F>
+std::int32_t LineDisplayControl::guarded(const Operation& op, F&& call) {
+    try {
+        return call();
+    } catch (const DeviceFailure& failure) {
+        const std::int32_t code = failure.code();
+        report(name(op) + " gives " + std::to_string(code) + " " +
+                   std::string(display::resultCodeName(code).value_or("")),
+               failure.what());
+        if (session_ && session_->enabled && code == OPOS_E_OFFLINE) {
+            // What the device shows is what it showed before the failure:
+            // the application's picture goes back to it, pending output with it.
+            session_->offline = true;
+            session_->channel.dropPending();
+            session_->model = session_->channel.shown();
+        }
+        return code;
     }
 }
 
@@ -121,7 +176,7 @@ Variant LineDisplayControl::invokeChecked(display::DispId id, unsigned flags, st
                                                                    std::to_string(args.size()));
         }
         const Variant value = coerce(*op, "the value written", op->valueType, args[0]);
-        resultCode_ = write(*op, value);
+        resultCode_ = guarded(*op, [&] { return write(*op, value); });
         resultCodeExtended_ = 0;
         return {};
     }
@@ -137,7 +192,7 @@ Variant LineDisplayControl::invokeChecked(display::DispId id, unsigned flags, st
         for (std::size_t i = 0; i < params.size(); ++i) {
             coerced.push_back(coerce(*op, "argument " + std::to_string(i + 1), params[i], args[i]));
         }
-        const std::int32_t result = callMethod(*op, coerced);
+        const std::int32_t result = guarded(*op, [&] { return callMethod(*op, coerced); });
         resultCode_ = result;
         resultCodeExtended_ = 0;
         return Variant::fromInt32(result);
@@ -252,13 +307,17 @@ std::int32_t LineDisplayControl::write(const Operation& op, const Variant& value
     case dispIdOf("DeviceEnabled"): {
         const bool wanted = value.rawBool() != 0;
         if (!s.claim.held()) return notClaimedCode();
-        if (wanted == s.enabled) return OPOS_SUCCESS;
+        // Enabling an enabled device that went offline brings it back.
+        if (wanted == s.enabled && !(wanted && s.offline)) return OPOS_SUCCESS;
         if (!wanted) {
             disable();
             return OPOS_SUCCESS;
         }
         const std::int32_t result = s.channel.call([](ServiceObject& so) { return so.enable(); });
-        if (result == OPOS_SUCCESS) s.enabled = true;
+        if (result == OPOS_SUCCESS) {
+            s.enabled = true;
+            s.offline = false;
+        }
         return result;
     }
     case dispIdOf("FreezeEvents"): s.freezeEvents = value.rawBool() != 0; return OPOS_SUCCESS;
@@ -349,11 +408,16 @@ std::int32_t LineDisplayControl::open(const std::u16string& deviceName) {
     const std::string nameUtf8 = display::utf8(deviceName);
     const DeviceRegistry::Factory* factory = registry_->find(nameUtf8);
     if (factory == nullptr) return OPOS_E_NOEXIST;
+    deviceName_ = nameUtf8;
+    trace_ = registry_->traceOf(nameUtf8);
     std::unique_ptr<ServiceObject> service;
     try {
         service = (*factory)();
-    } catch (const std::exception&) {
-        service.reset();  // a service that cannot start is "no service", whatever the reason
+    } catch (const std::exception& e) {
+        // A service that cannot start is "no service", whatever the reason;
+        // the reason (a broken configuration entry, say) goes to the user.
+        report("Open gives 104 OPOS_E_NOSERVICE", e.what());
+        service.reset();
     }
     if (!service) return OPOS_E_NOSERVICE;
     const DeviceProfile profile = service->profile();
@@ -365,13 +429,34 @@ std::int32_t LineDisplayControl::claimDevice(std::int32_t timeout) {
     if (!session_) return OPOS_E_CLOSED;
     if (timeout < -1) return OPOS_E_ILLEGAL;
     if (session_->claim.held()) return OPOS_SUCCESS;
-    return session_->claim.acquireWithin(std::chrono::milliseconds(timeout)) ? OPOS_SUCCESS : OPOS_E_TIMEOUT;
+    // One timeout for both steps: the device name's claim, then the device.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    if (!session_->claim.acquireWithin(std::chrono::milliseconds(timeout))) return OPOS_E_TIMEOUT;
+    auto left = std::chrono::milliseconds(-1);
+    if (timeout >= 0) {
+        left = std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                          deadline - std::chrono::steady_clock::now()));
+    }
+    try {
+        session_->channel.call([left](ServiceObject& so) {
+            so.claim(left);
+            return 0;
+        });
+    } catch (...) {
+        session_->claim.release();  // not claimed unless the device is taken too
+        throw;
+    }
+    return OPOS_SUCCESS;
 }
 
 std::int32_t LineDisplayControl::releaseDevice() {
     if (!session_) return OPOS_E_CLOSED;
     if (!session_->claim.held()) return OPOS_E_ILLEGAL;
     if (session_->enabled) disable();
+    session_->channel.call([](ServiceObject& so) {
+        so.release();
+        return 0;
+    });
     session_->claim.release();
     return OPOS_SUCCESS;
 }
@@ -382,6 +467,12 @@ std::int32_t LineDisplayControl::close() {
         session_->channel.dropPending();
         session_->channel.call([](ServiceObject& so) {
             so.disable();
+            return 0;
+        });
+    }
+    if (session_->claim.held()) {
+        session_->channel.call([](ServiceObject& so) {
+            so.release();
             return 0;
         });
     }
@@ -397,6 +488,7 @@ void LineDisplayControl::disable() {
         return 0;
     });
     session_->enabled = false;
+    session_->offline = false;
 }
 
 std::int32_t LineDisplayControl::notClaimedCode() const {
@@ -407,6 +499,7 @@ std::int32_t LineDisplayControl::usable() const {
     if (!session_) return OPOS_E_CLOSED;
     if (!session_->claim.held()) return notClaimedCode();
     if (!session_->enabled) return OPOS_E_DISABLED;
+    if (session_->offline) return OPOS_E_OFFLINE;
     return OPOS_SUCCESS;
 }
 

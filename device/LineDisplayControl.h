@@ -11,7 +11,13 @@
 // Calls that fail as calls (unknown dispatch ID, wrong form, argument count
 // or type: UnknownMember, BadArgumentCount, TypeMismatch; a failure inside
 // the service object: ControlFault) throw display::DispatchError; everything
-// else is a result code.
+// else is a result code. A device failure (DeviceFailure from the service
+// object) is its result code; its reason goes to standard error and to the
+// device's trace. After a failure that leaves the device offline (108) every
+// call that needs the device gives 108 until the application enables it
+// again, which makes the service object re-initialise and redraw it; what was
+// being written when the device failed is not counted as shown.
+// With a trace configured for the device, every call is written to it.
 // Arguments are coerced as automation does between numbers and booleans: an
 // integer is accepted for a boolean (0 false, anything else true) and a
 // boolean for an integer (its value, -1 for true); strings are never taken
@@ -29,6 +35,7 @@
 #include "display/Dispatch.h"
 #include "display/Operations.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <span>
@@ -73,6 +80,7 @@ private:
         DisplayModel model;  // what the application has written, slow output included
         std::vector<WindowSettings> windows;  // by window number; a free number's entry is unused
         bool enabled = false;
+        bool offline = false;  // a device failure took the device away while enabled
         bool freezeEvents = false;
         std::int32_t powerNotify = 0;
         std::int32_t binaryConversion = 0;
@@ -81,6 +89,13 @@ private:
     };
 
     display::Variant invokeChecked(display::DispId id, unsigned flags, std::span<const display::Variant> args);
+    // Runs one call on the device; a DeviceFailure becomes its result code.
+    template <typename F>
+    std::int32_t guarded(const display::Operation& op, F&& call);
+    void traceCall(const display::Operation* op, display::DispId id, unsigned flags,
+                   std::span<const display::Variant> args, const std::string& outcome,
+                   std::chrono::steady_clock::duration took) const;
+    void report(std::string_view what, const std::string& reason) const;
     display::Variant read(const display::Operation& op) const;
     std::int32_t write(const display::Operation& op, const display::Variant& value);
     std::int32_t callMethod(const display::Operation& op, std::span<const display::Variant> args);
@@ -109,6 +124,8 @@ private:
     const WindowSettings& currentSettings() const { return session_->windows[static_cast<std::size_t>(session_->model.currentWindow())]; }
 
     std::shared_ptr<const DeviceRegistry> registry_;
+    std::string deviceName_;        // of the last Open, for messages and the trace
+    std::shared_ptr<Trace> trace_;  // of the last Open's device; nullptr: not traced
     std::unique_ptr<Session> session_;
     std::int32_t resultCode_;
     std::int32_t resultCodeExtended_ = 0;

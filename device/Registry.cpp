@@ -40,11 +40,22 @@ bool listsCharacterSet(const DeviceProfile& profile, std::int32_t characterSet) 
     return false;
 }
 
-void DeviceRegistry::add(std::string name, Factory factory) { factories_[std::move(name)] = std::move(factory); }
+void DeviceRegistry::add(std::string name, Factory factory, std::shared_ptr<Trace> trace) {
+    entries_[std::move(name)] = Entry{std::move(factory), std::move(trace)};
+}
 
 const DeviceRegistry::Factory* DeviceRegistry::find(std::string_view name) const {
-    const auto it = factories_.find(name);
-    return it == factories_.end() ? nullptr : &it->second;
+    const auto it = entries_.find(name);
+    return it == entries_.end() ? nullptr : &it->second.factory;
+}
+
+std::shared_ptr<Trace> DeviceRegistry::traceOf(std::string_view name) const {
+    const auto it = entries_.find(name);
+    return it == entries_.end() ? nullptr : it->second.trace;
+}
+
+void DeviceRegistry::addAll(const DeviceRegistry& other) {
+    for (const auto& [name, entry] : other.entries_) entries_[name] = entry;
 }
 
 std::shared_ptr<const DeviceRegistry> DeviceRegistry::builtIn() {
@@ -58,9 +69,9 @@ std::shared_ptr<const DeviceRegistry> DeviceRegistry::builtIn() {
     return registry;
 }
 
-void registerBuiltInControl(display::ControlFactory& factory) {
+void registerBuiltInControl(display::ControlFactory& factory, std::shared_ptr<const DeviceRegistry> registry) {
     factory.registerProgId(std::string(display::lineDisplayProgId),
-                           [] { return std::make_unique<LineDisplayControl>(DeviceRegistry::builtIn()); });
+                           [registry] { return std::make_unique<LineDisplayControl>(registry); });
 }
 
 }  // namespace device

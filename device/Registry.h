@@ -9,6 +9,7 @@
 #pragma once
 
 #include "device/ServiceObject.h"
+#include "device/Trace.h"
 #include "display/OPOSLineDisplay.h"
 
 #include <functional>
@@ -25,20 +26,31 @@ public:
     // service cannot be created (Open then gives 104).
     using Factory = std::function<std::unique_ptr<ServiceObject>()>;
 
-    // Adds or replaces the service for a device name.
-    void add(std::string name, Factory factory);
+    // Adds or replaces the service for a device name, with the trace its
+    // calls go to (none: not traced).
+    void add(std::string name, Factory factory, std::shared_ptr<Trace> trace = nullptr);
     // The factory for a device name, or nullptr when the name is not configured.
     const Factory* find(std::string_view name) const;
+    // The trace of a device name, or nullptr when it has none.
+    std::shared_ptr<Trace> traceOf(std::string_view name) const;
+    // Copies every device of another registry into this one, replacing those
+    // of the same name.
+    void addAll(const DeviceRegistry& other);
 
     // A registry with a simulated display for every profile of the table.
     static std::shared_ptr<const DeviceRegistry> builtIn();
 
 private:
-    std::map<std::string, Factory, std::less<>> factories_;
+    struct Entry {
+        Factory factory;
+        std::shared_ptr<Trace> trace;
+    };
+    std::map<std::string, Entry, std::less<>> entries_;
 };
 
 // Registers the built-in Line Display control under display::lineDisplayProgId,
-// serving the devices of DeviceRegistry::builtIn().
-void registerBuiltInControl(display::ControlFactory& factory);
+// serving the devices of a registry (by default DeviceRegistry::builtIn()).
+void registerBuiltInControl(display::ControlFactory& factory,
+                            std::shared_ptr<const DeviceRegistry> registry = DeviceRegistry::builtIn());
 
 }  // namespace device

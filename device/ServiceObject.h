@@ -11,12 +11,19 @@
 // Threading: the control object calls a service object from one thread at a
 // time, but not always the same one (slow output is delivered by the
 // control's own thread); the control serialises all calls.
+//
+// Failures of the device itself (a port that is missing, taken or unplugged)
+// are thrown as DeviceFailure with the result code the application gets and
+// the reason; the control object turns them into that result code and reports
+// the reason. Any other exception is a fault of the service object.
 #pragma once
 
 #include "device/DisplayModel.h"
 #include "device/Profiles.h"
 
+#include <chrono>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -66,22 +73,42 @@ struct HealthReport {
     std::u16string text;
 };
 
+// A device failure: the result code for the application (107 no hardware,
+// 108 offline, 111 failure, 112 timeout) and what failed and why.
+class DeviceFailure : public std::runtime_error {
+public:
+    DeviceFailure(std::int32_t code, const std::string& reason) : std::runtime_error(reason), code_(code) {}
+    std::int32_t code() const { return code_; }
+
+private:
+    std::int32_t code_;
+};
+
 class ServiceObject {
 public:
     virtual ~ServiceObject() = default;
 
+    // Takes the device for this process when the application claims it,
+    // waiting at most the timeout (negative: forever); throws DeviceFailure
+    // when it cannot. Devices without anything to take succeed at once.
+    virtual void claim(std::chrono::milliseconds timeout) { (void)timeout; }
+    // Gives the device up (ReleaseDevice, Close); never fails.
+    virtual void release() {}
+
     // The device's capabilities; fixed for the service object's life.
     virtual const DeviceProfile& profile() const = 0;
 
-    // Makes the device ready for output when the application enables it:
-    // 0, or 107 (no hardware) / 108 (offline) / 111 (failure).
+    // Makes the device ready for output when the application enables it
+    // (again after a failure: it then shows shown() afresh): 0, or 107 (no
+    // hardware) / 108 (offline) / 111 (failure), or throws DeviceFailure.
     virtual std::int32_t enable() = 0;
     // Stops output when the application disables it.
     virtual void disable() = 0;
     // Whether the device answers now (for PowerState while reporting power).
     virtual bool online() const = 0;
 
-    // Carries out one display change.
+    // Carries out one display change; on a DeviceFailure nothing of it
+    // counts as shown.
     virtual void apply(const DisplayOp& operation) = 0;
     // Makes the device show exactly this model (used when pending slow output
     // is discarded, so that the device and the application agree again).

@@ -16,7 +16,10 @@ shift || true
 #   xvfb xauth              an X server without a screen, for the tests that need real X
 #   imagemagick             `import`, to take screenshots of the window under Xvfb
 #   x11vnc                  (console.sh on a machine without a display) shows the window over VNC
-packages=(cmake make g++ qt6-base-dev libgtest-dev xvfb xauth imagemagick ${LDT_EXTRA_PACKAGES:-})
+#   libserialport-dev       serial displays on real serial and USB-serial ports
+#   libtomlplusplus-dev     toml++, to read the device configuration files
+packages=(cmake make g++ qt6-base-dev libgtest-dev xvfb xauth imagemagick libserialport-dev libtomlplusplus-dev
+          ${LDT_EXTRA_PACKAGES:-})
 
 missing=()
 for p in "${packages[@]}"; do

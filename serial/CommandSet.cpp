@@ -79,9 +79,17 @@ constexpr std::array cd5220Forms{
 // Level n of either set: about 20, 40, 60 and 100 per cent.
 constexpr std::array<std::int32_t, 4> fourLevels{20, 40, 60, 100};
 
+// The DM-D's code tables by their ESC t numbers; 998 (ASCII) is the lower
+// half of any of them. The CD5220 has one table, the PC437 one.
+constexpr std::array dmDCodeTables{
+    CodeTable{437, 0},  CodeTable{850, 2},  CodeTable{852, 18}, CodeTable{858, 19},
+    CodeTable{866, 17}, CodeTable{998, 0},  CodeTable{1252, 16},
+};
+constexpr std::array cd5220CodeTables{CodeTable{437, 0}, CodeTable{998, 0}};
+
 const std::array<CommandSet, 2> sets{
-    CommandSet{"DM-D", dmDForms, fourLevels},
-    CommandSet{"CD5220", cd5220Forms, fourLevels},
+    CommandSet{"DM-D", dmDForms, fourLevels, dmDCodeTables},
+    CommandSet{"CD5220", cd5220Forms, fourLevels, cd5220CodeTables},
 };
 
 constexpr std::size_t userCharacterColumns = 5;
@@ -101,6 +109,11 @@ const CommandSet* findCommandSet(std::string_view name) {
 
 const CommandSet& dmD() { return sets[0]; }
 const CommandSet& cd5220() { return sets[1]; }
+
+const CodeTable* findCodeTable(const CommandSet& set, std::int32_t characterSet) {
+    auto it = std::ranges::find(set.codeTables, characterSet, &CodeTable::characterSet);
+    return it == set.codeTables.end() ? nullptr : &*it;
+}
 
 const CommandForm* writerForm(const CommandSet& set, Command command) {
     auto it = std::ranges::find(set.forms, command, &CommandForm::command);

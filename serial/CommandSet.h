@@ -69,11 +69,22 @@ struct CommandForm {
     Tail tail;
 };
 
+// A character set (by its CharacterSet value) a display can show, and the
+// code-table number that selects it with the set's codeTable command.
+struct CodeTable {
+    std::int32_t characterSet;
+    std::uint8_t number;
+};
+
 struct CommandSet {
     std::string_view name;  // as the device configuration names it
     std::span<const CommandForm> forms;
     // Brightness by level: levelPercent[n - 1] is the brightness of level n.
     std::span<const std::int32_t> levelPercent;
+    // The character sets its displays show; without a codeTable command only
+    // those of the display's one built-in table (number 0), which it needs no
+    // command to show.
+    std::span<const CodeTable> codeTables;
 };
 
 // The command sets, in the order of the tables below; looked up by name.
@@ -81,6 +92,9 @@ std::span<const CommandSet> commandSets();
 const CommandSet* findCommandSet(std::string_view name);
 const CommandSet& dmD();
 const CommandSet& cd5220();
+
+// The code table that shows a CharacterSet value, or nullptr if none does.
+const CodeTable* findCodeTable(const CommandSet& set, std::int32_t characterSet);
 
 // The form a writer sends for a command, or nullptr if the set lacks it.
 const CommandForm* writerForm(const CommandSet& set, Command command);

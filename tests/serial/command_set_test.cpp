@@ -26,6 +26,17 @@ TEST(CommandSet, writerFormsAreTheDocumentedBytes) {
     EXPECT_EQ(serial::findCommandSet("cd5220"), nullptr);
 }
 
+TEST(CommandSet, codeTablesSelectTheCharacterSets) {
+    ASSERT_NE(serial::findCodeTable(serial::dmD(), 858), nullptr);
+    EXPECT_EQ(serial::findCodeTable(serial::dmD(), 858)->number, 19);
+    EXPECT_EQ(serial::findCodeTable(serial::dmD(), 1252)->number, 16);
+    EXPECT_EQ(serial::findCodeTable(serial::dmD(), 997), nullptr);
+    // The CD5220 cannot change tables: it shows PC437 only.
+    EXPECT_EQ(serial::writerForm(serial::cd5220(), Command::codeTable), nullptr);
+    EXPECT_NE(serial::findCodeTable(serial::cd5220(), 437), nullptr);
+    EXPECT_EQ(serial::findCodeTable(serial::cd5220(), 850), nullptr);
+}
+
 TEST(CommandSet, readerSplitsAStreamIntoCommandsAndCharacters) {
     const auto& dmD = serial::dmD();
     const std::string_view stream = "\x1F\x0A" "A\x1F\x24\x03\x02\x1F\x99"sv;

@@ -1,0 +1,102 @@
+// ScreenWriter: the bytes that take a serial line display from what it shows
+// to a new picture, as few as the command set allows.
+//
+// The writer keeps no state of its own: it is given what the device shows
+// (DeviceState: the picture as a DisplayModel plus the protocol state a
+// display cannot report, such as where its cursor really stands) and the
+// picture wanted, and returns the bytes and the state they lead to. The
+// caller adopts that state only once the bytes are on the wire, so a failed
+// write never counts as shown.
+//
+// The display is driven in overwrite mode: a character written at the end of
+// a row moves the cursor to the start of the next, and at the last cell back
+// to the first, and the writer tracks that exactly. Only cells that differ
+// are written, reached by the cheapest path the set's cursor moves allow
+// (shortest paths over the cells, found once per writer), where re-sending an
+// unchanged cell also counts as a one-byte step right; clearing the screen
+// first is chosen when it is cheaper. The cursor is positioned only while it
+// is visible. Whole-display blink and reverse follow the cells' attributes
+// where the set has those commands; brightness, code table and the cursor's
+// visibility are sent only when they change.
+//
+// Pure functions on values; safe from any thread.
+#pragma once
+
+#include "device/DisplayModel.h"
+#include "serial/CommandSet.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace serial {
+
+// What the device shows and how it is set, as far as it is known.
+struct DeviceState {
+    device::DisplayModel picture;  // cells, attributes, windows, brightness, character set
+    std::optional<std::int32_t> cursor;  // the cursor's cell (row * columns + column); nothing: unknown
+    std::optional<std::int32_t> brightnessLevel;  // 1.. as last sent
+    std::optional<bool> cursorOn;
+    std::optional<std::int32_t> codeTable;
+    std::optional<bool> blink;
+    std::optional<bool> reverse;
+};
+
+struct Update {
+    std::string bytes;
+    DeviceState after;
+};
+
+class ScreenWriter {
+public:
+    // A writer for displays of this command set and size.
+    ScreenWriter(const CommandSet& set, std::int32_t rows, std::int32_t columns);
+
+    const CommandSet& commandSet() const { return *set_; }
+
+    // The state of a display just after initialise: blank, cursor home,
+    // blink and reverse off, everything else not yet known.
+    DeviceState afterInitialise() const;
+    // The bytes that initialise the display (power-on settings, overwrite
+    // mode); afterInitialise() is the state they leave.
+    std::string initialiseBytes() const;
+
+    // The bytes that make a display in state `from` show `target`.
+    Update update(const DeviceState& from, const device::DisplayModel& target) const;
+
+    // The display's cell a model's cursor stands on (clamped into its
+    // window's viewport), or nothing when it lies outside it.
+    std::optional<std::int32_t> cursorCell(const device::DisplayModel& model) const;
+
+private:
+    // One step of the cursor: writing the cell it stands on, or a command.
+    struct Step {
+        bool write = false;
+        Command command = Command::home;
+        std::int32_t to = 0;
+        std::size_t cost = 0;
+    };
+
+    void buildMoves();
+    // The fewest bytes that take the cursor from one node to another (node
+    // rows*columns: position unknown).
+    std::size_t distance(std::int32_t from, std::int32_t to) const;
+    // Appends the bytes of that cheapest path.
+    void travel(std::string& out, const device::DisplayModel& target, std::int32_t from, std::int32_t to) const;
+    // Appends the bytes that draw every differing cell and leave the cursor
+    // at `finalCursor` (when given); updates `state` as they would.
+    void drawCells(std::string& out, DeviceState& state, const device::DisplayModel& target,
+                   std::optional<std::int32_t> finalCursor) const;
+    std::string settingsBytes(DeviceState& state, const device::DisplayModel& target, bool cursorLast) const;
+    char cellByte(const device::DisplayModel& target, std::int32_t cell) const;
+
+    const CommandSet* set_;
+    std::int32_t rows_;
+    std::int32_t columns_;
+    std::vector<std::vector<Step>> edges_;  // by node
+    std::vector<std::size_t> distance_;     // nodes x nodes
+    std::vector<std::int32_t> firstStep_;   // index into edges_[from] of the path's first step
+};
+
+}  // namespace serial

@@ -1,0 +1,86 @@
+// SerialDisplay: the service object of a line display on a serial port.
+//
+// ClaimDevice opens and locks the port (waiting up to the claim's timeout
+// while another program holds it); enabling initialises the display and
+// draws the whole picture, since a display cannot report what it shows. Each
+// display change then sends only what changed (ScreenWriter), in one write,
+// and the call returns when those bytes should be on the wire at the line
+// rate, so a slow line is never flooded and a caller's time is the wire's.
+//
+// The shadow (what the display shows) changes only after a write succeeded.
+// A port that fails (missing, no permission, taken, unplugged) throws
+// device::DeviceFailure: 107 when there is no usable port at claim or
+// enable, 112 when another program held it for the whole timeout, 108 when
+// the display went away while enabled; the port is then closed and the next
+// enable opens it again, re-initialises and redraws.
+//
+// Capabilities come from the command set: brightness levels, whole-display
+// blink and reverse, and a cursor that can be shown, only where the set has
+// the command; code tables as the set lists them.
+// Threading: as device::ServiceObject.
+#pragma once
+
+#include "device/ServiceObject.h"
+#include "device/Trace.h"
+#include "serial/CommandSet.h"
+#include "serial/Port.h"
+#include "serial/ScreenWriter.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace serial {
+
+struct SerialSettings {
+    std::string deviceName;  // for the trace
+    std::string port;
+    std::int32_t baud = 9600;
+    const CommandSet* commandSet = &dmD();
+    std::int32_t rows = 2;
+    std::int32_t columns = 20;
+};
+
+// The capabilities of a display of this command set and size.
+device::DeviceProfile profileFor(const CommandSet& set, std::int32_t rows, std::int32_t columns);
+
+class SerialDisplay : public device::ServiceObject {
+public:
+    // A display not yet opened; `trace` (may be null) receives the bytes sent.
+    explicit SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace = nullptr);
+
+    const device::DeviceProfile& profile() const override { return profile_; }
+    void claim(std::chrono::milliseconds timeout) override;
+    void release() override;
+    std::int32_t enable() override;
+    void disable() override {}
+    bool online() const override { return port_ != nullptr; }
+    void apply(const device::DisplayOp& operation) override;
+    void replaceWith(const device::DisplayModel& model) override;
+    device::DisplayModel shown() const override { return state_.picture; }
+    device::HealthReport checkHealth(std::int32_t level) override;
+
+    // Bytes written to the port since it was created (for the benchmark).
+    std::uint64_t bytesSent() const { return bytesSent_; }
+
+private:
+    // Sends the bytes in one write and waits until they are on the wire;
+    // throws DeviceFailure (108) after closing the port when that fails.
+    void send(const std::string& bytes);
+    // Makes the display show `target`, adopting the new state only once sent.
+    void show(const device::DisplayModel& target);
+    void openPort(std::chrono::milliseconds timeout, bool claiming);
+
+    SerialSettings settings_;
+    std::shared_ptr<device::Trace> trace_;
+    device::DeviceProfile profile_;
+    ScreenWriter writer_;
+    DeviceState state_;
+    std::unique_ptr<Port> port_;
+    bool initialised_ = false;  // the display has been initialised since the port was opened
+    std::chrono::steady_clock::time_point lineFree_{};  // when the last bytes are through the wire
+    std::uint64_t bytesSent_ = 0;
+};
+
+}  // namespace serial

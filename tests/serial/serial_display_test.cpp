@@ -1,0 +1,100 @@
+// What a serial display sends for each operation, byte for byte, in both
+// command sets, on a real pseudo-terminal. The expected bytes are written
+// from the command tables of the displays' protocol documents; each row also
+// says why it is the least the operation needs.
+#include "PtyTesting.h"
+#include "serial/SerialDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+using namespace std::string_literals;
+using namespace device;
+
+namespace {
+
+struct Row {
+    const char* what;
+    std::vector<DisplayOp> ops;
+    std::string dmD;
+    std::string cd5220;
+};
+
+// One script; the cursor is hidden until the cursor row, so until then the
+// writer never spends bytes putting it back where the model has it.
+const std::vector<Row>& script() {
+    static const std::vector<Row> rows{
+        // Enable: initialise, overwrite mode, cursor off, brightest level,
+        // code table 0 (PC437); the CD5220 has no code-table command.
+        {"enable", {}, "\x1B\x40\x1F\x01\x1F\x43\x00\x1F\x58\x04\x1B\x74\x00"s, "\x1B\x40\x1B\x11\x1B\x5F\x00\x1B\x2A\x04"s},
+        // The cursor stands at home after initialise: just the characters.
+        {"text", {op::Text{U"HELLO"}}, "HELLO", "HELLO"},
+        // From (6,1) to (4,2): left two, down one (3 bytes) beats the 4-byte move.
+        {"text at a position", {op::SetCursor{1, 3}, op::Text{U"AB"}}, "\x08\x08\x0A" "AB", "\x08\x08\x0A" "AB"},
+        // Past the end of row 1 the display wraps to row 2 by itself.
+        {"wrap", {op::SetCursor{0, 18}, op::Text{U"WXYZ"}}, "\x1F\x24\x13\x01WXYZ", "\x1B\x6C\x13\x01WXYZ"},
+        // 20 characters from (3,2) scroll: every cell of row 1 changes, so
+        // clear, home and 22 characters (24) beat rewriting blanks (26).
+        {"scroll", {op::Text{U"0123456789ABCDEFGHIJ"}}, "\x0C\x0BYZ0123456789ABCDEFGHIJ", "\x0C\x0BYZ0123456789ABCDEFGHIJ"},
+        {"clear", {op::Clear{}}, "\x0C", "\x0C"},
+        {"brightness", {op::Brightness{40}}, "\x1F\x58\x02", "\x1B\x2A\x02"},
+        // Showing the cursor: where clearing left it is not known, so home
+        // first, then on.
+        {"cursor", {op::CursorType{cursor::underline}}, "\x0B\x1F\x43\x01", "\x0B\x1B\x5F\x01"},
+        // Characters go as code page bytes: e-acute is 82 in PC437.
+        {"code page", {op::Text{U"H\u00E9"}}, "H\x82", "H\x82"},
+        // Nothing changes on the display: nothing is sent.
+        {"same picture", {op::SetCursor{0, 2}}, "", ""},
+    };
+    return rows;
+}
+
+void runScript(const serial::CommandSet& set, const std::function<const std::string&(const Row&)>& expected) {
+    serialtest::Pty pty;
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &set, 2, 20});
+    display.claim(std::chrono::milliseconds(0));
+    ASSERT_EQ(display.enable(), 0);
+    for (const Row& row : script()) {
+        for (const DisplayOp& o : row.ops) display.apply(o);
+        EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes(expected(row))) << set.name << ": " << row.what;
+    }
+    EXPECT_EQ(display.shown().shownRows()[0], u"H\u00E9                  ");
+}
+
+}  // namespace
+
+TEST(SerialDisplay, dmDSendsTheLeastBytesForEachOperation) {
+    runScript(serial::dmD(), [](const Row& r) -> const std::string& { return r.dmD; });
+}
+
+TEST(SerialDisplay, cd5220SendsTheLeastBytesForEachOperation) {
+    runScript(serial::cd5220(), [](const Row& r) -> const std::string& { return r.cd5220; });
+}
+
+TEST(SerialDisplay, wholeDisplayBlinkAndReverseFollowTheCells) {
+    serialtest::Pty pty;
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &serial::dmD(), 2, 20});
+    display.claim(std::chrono::milliseconds(0));
+    ASSERT_EQ(display.enable(), 0);
+    pty.take();
+    display.apply(op::Text{U"!", attribute::blinkReverse});
+    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x1F\x45\x0A\x1F\x72\x01!"));
+    display.apply(op::Clear{});
+    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x1F\x45\x00\x1F\x72\x00\x0C"s));
+}
+
+TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
+    const auto dmD = serial::profileFor(serial::dmD(), 2, 20);
+    EXPECT_EQ(dmD.capBlink, cap::blinkAll);
+    EXPECT_EQ(dmD.capReverse, cap::reverseAll);
+    EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()), (std::vector<std::int32_t>{20, 40, 60, 100}));
+    EXPECT_EQ(dmD.characterSetList, "437,850,852,858,866,998,1252");
+    const auto cd = serial::profileFor(serial::cd5220(), 4, 40);
+    EXPECT_EQ(cd.capBlink, cap::blinkNone);
+    EXPECT_EQ(cd.capReverse, cap::reverseNone);
+    EXPECT_EQ(cd.characterSetList, "437,998");
+    EXPECT_EQ(cd.rows, 4);
+    EXPECT_EQ(cd.columns, 40);
+}
