@@ -1,73 +1,14 @@
 #include "emulator/VirtualDisplay.h"
 
-#include <iconv.h>
+#include "device/CharacterSets.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace emulator {
 namespace {
 
 using serial::Command;
 using serial::Match;
-
-// Table numbers as the DM-D family numbers them, with the converter that
-// knows each page.
-struct CodePageName {
-    std::int32_t codePage;
-    const char* iconvName;
-};
-constexpr std::array codeTableList{
-    CodeTable{0, 437}, CodeTable{2, 850},  CodeTable{3, 860},  CodeTable{4, 863},  CodeTable{5, 865},
-    CodeTable{16, 1252}, CodeTable{17, 866}, CodeTable{18, 852}, CodeTable{19, 858},
-};
-constexpr std::array codePageNames{
-    CodePageName{437, "IBM437"}, CodePageName{850, "IBM850"}, CodePageName{852, "IBM852"},
-    CodePageName{858, "IBM858"}, CodePageName{860, "IBM860"}, CodePageName{863, "IBM863"},
-    CodePageName{865, "IBM865"}, CodePageName{866, "IBM866"}, CodePageName{1252, "CP1252"},
-};
-
-using ByteTable = std::array<char32_t, 256>;
-
-// The characters of one single-byte code page; a byte it does not define is
-// shown as '?'.
-ByteTable decodePage(const char* iconvName) {
-    ByteTable table;
-    table.fill(U'?');
-    for (int byte = 0x20; byte < 0x7F; ++byte) table[static_cast<std::size_t>(byte)] = static_cast<char32_t>(byte);
-    iconv_t cd = iconv_open("UTF-32LE", iconvName);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return table;
-    for (int byte = 0x80; byte <= 0xFF; ++byte) {
-        char in = static_cast<char>(byte);
-        char* inPtr = &in;
-        std::size_t inLeft = 1;
-        std::array<unsigned char, 8> out{};
-        char* outPtr = reinterpret_cast<char*>(out.data());
-        std::size_t outLeft = out.size();
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) continue;
-        if (outLeft != out.size() - 4) continue;
-        const char32_t cp = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
-        if (cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F)) table[static_cast<std::size_t>(byte)] = cp;
-    }
-    iconv_close(cd);
-    return table;
-}
-
-const ByteTable& pageTable(std::int32_t codePage) {
-    static std::mutex mutex;
-    static std::map<std::int32_t, ByteTable> built;
-    std::lock_guard lock(mutex);
-    auto it = built.find(codePage);
-    if (it == built.end()) {
-        const char* name = "IBM437";
-        for (const auto& page : codePageNames) {
-            if (page.codePage == codePage) name = page.iconvName;
-        }
-        it = built.emplace(codePage, decodePage(name)).first;
-    }
-    return it->second;
-}
 
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -115,8 +56,6 @@ std::string hex(std::string_view bytes) {
     }
     return out;
 }
-
-std::span<const CodeTable> codeTables() { return codeTableList; }
 
 VirtualDisplay::VirtualDisplay(const serial::CommandSet& set, std::int32_t rows, std::int32_t columns)
     : set_(&set), model_(rows, columns) {
@@ -199,7 +138,7 @@ void VirtualDisplay::fault(std::string_view bytes, std::string reason) {
 
 char32_t VirtualDisplay::characterOf(unsigned char byte) const {
     if (state_.userCharactersSelected && state_.userCharacters.contains(byte)) return userCharacterBase + byte;
-    return pageTable(state_.codePage)[byte];
+    return device::fromCodePage(byte, state_.characterSet);
 }
 
 void VirtualDisplay::putCell(std::int32_t row, std::int32_t column, device::Cell cell) {
@@ -365,13 +304,14 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
         state_.reverse = n == 1;
         return true;
     case Command::codeTable: {
-        const auto* table = std::ranges::find(codeTableList, static_cast<std::int32_t>(n), &CodeTable::number);
-        if (table == codeTableList.end()) {
+        // The first row of a number is its page (0 is 437; ASCII is its lower half).
+        const auto table = std::ranges::find(set_->codeTables, n, &serial::CodeTable::number);
+        if (table == set_->codeTables.end()) {
             reason = "code table " + std::to_string(n) + " unknown";
             return false;
         }
         state_.codeTable = table->number;
-        state_.codePage = table->codePage;
+        state_.characterSet = table->characterSet;
         return true;
     }
     case Command::internationalSet: state_.internationalSet = static_cast<std::int32_t>(n); return true;

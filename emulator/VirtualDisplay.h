@@ -24,7 +24,6 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,7 +46,7 @@ struct DeviceState {
     bool reverse = false;       // characters written from now on are reversed
     std::int32_t codeTable = 0;          // the display's table number (1B 74 n)
     std::int32_t internationalSet = 0;   // kept, not applied: the ASCII variants are not drawn
-    std::int32_t codePage = 437;         // the code page codeTable selects
+    std::int32_t characterSet = 437;     // the code page codeTable selects (a CharacterSet value)
     bool userCharactersSelected = false;
     std::map<std::uint8_t, Glyph> userCharacters;
     bool selected = true;  // 1B 3D n: false while only the printer on a shared line is addressed
@@ -63,14 +62,6 @@ struct Fault {
 
 // "1B 40": bytes as space-separated upper-case hex.
 std::string hex(std::string_view bytes);
-
-// Code pages by DM-D code table number; unknown numbers are reported and
-// leave the table unchanged.
-struct CodeTable {
-    std::int32_t number;
-    std::int32_t codePage;
-};
-std::span<const CodeTable> codeTables();
 
 class VirtualDisplay {
 public:

@@ -111,7 +111,7 @@ TEST(VirtualDisplayDmD, deviceStateCommands) {
     auto d = dmD();
     d.feed("\x9B\x1B\x74\x02\x9B"sv);  // the same byte in code page 437, then 850
     EXPECT_EQ(row(d, 0).substr(0, 4), "\u00A2\u00F8");
-    EXPECT_EQ(d.state().codePage, 850);
+    EXPECT_EQ(d.state().characterSet, 850);
     d.feed("\x1F\x45\x0A"sv);
     EXPECT_EQ(d.state().blinkInterval, 10);
     d.feed("\x1F\x45\xFF"sv);
