@@ -105,9 +105,13 @@ std::string PtyServer::readFor(std::chrono::milliseconds timeout) {
     bytes.resize(static_cast<std::size_t>(n));
     if (options_.baud > 0 && n > 0) {
         // The line carries 10 bits a byte (8N1); bytes that arrive while it is
-        // still busy wait their turn.
+        // still busy wait their turn. Bytes read just after the line came
+        // free were queued behind the last ones: counting from when the line
+        // came free, not from now, keeps the oversleep of each wait from
+        // adding up.
         const auto wire = microseconds(static_cast<std::int64_t>(n) * 10'000'000 / options_.baud);
-        lineFreeAt_ = std::max(lineFreeAt_, steady_clock::now()) + wire;
+        const auto now = steady_clock::now();
+        lineFreeAt_ = (now < lineFreeAt_ + milliseconds(20) ? lineFreeAt_ : now) + wire;
         std::this_thread::sleep_until(lineFreeAt_);
     }
     return bytes;
