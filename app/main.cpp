@@ -1,9 +1,13 @@
 // TQN730Test: start-up of the line display bench-test console.
 //
-// The one place that composes the layers: it registers the built-in Line
-// Display control object under its ProgID, creates the control instance from
+// The one place that composes the layers: it reads the device configuration
+// (the built-in simulated displays plus any configured serial displays; see
+// device/DeviceConfig.h), registers the built-in Line Display control object
+// under its ProgID serving those devices, creates the control instance from
 // that ProgID, and shows the window Step1 around it. The program reads no
-// command line, settings or environment of its own.
+// command line of its own; problems in the device configuration are written
+// to standard error at start and again when such a device is opened.
+#include "app/DeviceSetup.h"
 #include "app/qt/AppIcon.h"
 #include "app/qt/Step1.h"
 #include "device/Registry.h"
@@ -26,8 +30,11 @@ int main(int, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     QApplication::setWindowIcon(app::qt::applicationIcon());
 
+    const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
+    for (const std::string& problem : devices.problems) std::cerr << "device configuration: " << problem << std::endl;
+
     display::ControlFactory factory;
-    device::registerBuiltInControl(factory);
+    device::registerBuiltInControl(factory, devices.registry);
 
     std::unique_ptr<display::OPOSLineDisplay> control;
     try {

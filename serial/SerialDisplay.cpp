@@ -101,7 +101,12 @@ std::int32_t SerialDisplay::enable() {
     if (!port_) openPort(std::chrono::milliseconds(0), false);  // back after a failure
     // Whatever the display showed, start from power-on and draw everything.
     const Update redraw = writer_.update(writer_.afterInitialise(), state_.picture);
-    send(writer_.initialiseBytes() + redraw.bytes);
+    try {
+        send(writer_.initialiseBytes() + redraw.bytes);
+    } catch (const device::DeviceFailure& e) {
+        // A display that cannot be written to while being enabled is not there.
+        throw device::DeviceFailure(display::OPOS_E_NOHARDWARE, e.what());
+    }
     state_ = redraw.after;
     initialised_ = true;
     return display::OPOS_SUCCESS;

@@ -1,0 +1,55 @@
+#include "app/DeviceSetup.h"
+
+#include "device/SimulatedDisplay.h"
+#include "serial/CommandSet.h"
+#include "serial/SerialDisplay.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace app {
+
+DeviceSetup setUpDevices(const device::DeviceConfig& config) {
+    DeviceSetup setup;
+    setup.problems = config.problems;
+    auto registry = std::make_shared<device::DeviceRegistry>();
+    registry->addAll(*device::DeviceRegistry::builtIn());
+    for (const device::DeviceEntry& entry : config.entries) {
+        std::shared_ptr<device::Trace> trace;
+        if (!entry.trace.empty()) {
+            try {
+                trace = std::make_shared<device::Trace>(entry.trace);
+            } catch (const std::exception& e) {
+                setup.problems.push_back(entry.file + ":" + std::to_string(entry.line) + ": device \"" + entry.name +
+                                         "\": " + e.what() + "; its calls are not traced");
+            }
+        }
+        if (!entry.problem.empty()) {
+            const std::string problem = "its device configuration entry is broken: " + entry.problem;
+            registry->add(entry.name, [problem]() -> std::unique_ptr<device::ServiceObject> {
+                throw std::runtime_error(problem);
+            }, trace);
+            continue;
+        }
+        if (entry.service == device::DeviceEntry::Service::simulated) {
+            const device::DeviceProfile profile = *device::findProfile(entry.profile);
+            registry->add(entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace);
+            continue;
+        }
+        const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
+                                              serial::findCommandSet(entry.commandSet), entry.rows, entry.columns};
+        registry->add(entry.name, [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); },
+                      trace);
+    }
+    setup.registry = std::move(registry);
+    return setup;
+}
+
+DeviceSetup setUpDevicesFromEnvironment() {
+    std::vector<std::string_view> names;
+    for (const serial::CommandSet& set : serial::commandSets()) names.push_back(set.name);
+    const auto places = device::configPlaces([](const char* name) { return std::getenv(name); });
+    return setUpDevices(device::loadDeviceConfig(places, names));
+}
+
+}  // namespace app

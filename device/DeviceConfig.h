@@ -1,0 +1,83 @@
+// The device configuration: which device names exist beyond the built-in
+// simulated displays, and what serves each.
+//
+// TOML files (read with toml++), one table per device under [devices]:
+//   [devices."TQN730"]
+//   service = "serial"            # "serial" or "simulated"
+//   port = "/dev/ttyUSB0"         # serial: the port (or a virtual display's link)
+//   baud = 9600                   # serial: 1200 .. 115200; default 9600
+//   command-set = "DM-D"          # serial: a command set's name; default "DM-D"
+//   rows = 2                      # serial: 1..4; default 2
+//   columns = 20                  # serial: 1..40; default 20
+//   profile = "DM-D202"           # simulated: a built-in profile; default "TQN730"
+//   trace = "/tmp/ldt-trace.log"  # any device: trace its calls to this file; off when absent
+// Files are read in this order, a later entry replacing an earlier one of
+// the same name: /etc/linedisplaytest/devices.toml, then
+// ${XDG_CONFIG_HOME:-$HOME/.config}/linedisplaytest/devices.toml, then the
+// file named by LDT_DEVICE_CONFIG. The first two may be absent; a file named
+// by the variable must exist.
+//
+// Every problem is a message "<file>:<line>: <what is wrong>". A problem in
+// one device's entry makes that entry broken: its name still exists (so
+// Open can say why it fails) but carries the problem. A file that cannot be
+// read or parsed, or a key outside [devices], is a problem of the whole file.
+//
+// Plain values and pure functions, except load(), which reads the files and
+// the environment. Safe from any thread.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace device {
+
+struct DeviceEntry {
+    enum class Service : std::uint8_t { simulated, serial };
+
+    std::string name;  // the device name given to Open
+    std::string file;
+    std::int32_t line = 0;  // of the entry's table header
+    Service service = Service::simulated;
+    std::string profile = "TQN730";  // simulated
+    std::string port;                // serial
+    std::int32_t baud = 9600;
+    std::string commandSet = "DM-D";
+    std::int32_t rows = 2;
+    std::int32_t columns = 20;
+    std::string trace;    // empty: not traced
+    std::string problem;  // empty: sound; else "<file>:<line>: <what is wrong>"
+};
+
+struct DeviceConfig {
+    std::vector<DeviceEntry> entries;   // one per device name, in name order
+    std::vector<std::string> problems;  // of whole files, "<file>:<line>: <what is wrong>"
+
+    const DeviceEntry* find(std::string_view name) const;
+    // Adds another file's configuration: its entries replace those of the same name.
+    void merge(DeviceConfig later);
+};
+
+// The configuration in one file's text. `commandSets` are the command-set
+// names a serial entry may use.
+DeviceConfig parseDeviceConfig(std::string_view text, const std::string& file,
+                               std::span<const std::string_view> commandSets);
+
+// The files to read, in order, from the environment (the getter returns
+// nullptr for an unset variable); the last is the one LDT_DEVICE_CONFIG
+// names, which must exist.
+struct ConfigPlaces {
+    std::vector<std::filesystem::path> optional;
+    std::optional<std::filesystem::path> required;
+};
+ConfigPlaces configPlaces(const std::function<const char*(const char*)>& environment);
+
+// Reads the files of the places and merges them.
+DeviceConfig loadDeviceConfig(const ConfigPlaces& places, std::span<const std::string_view> commandSets);
+
+}  // namespace device

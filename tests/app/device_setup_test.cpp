@@ -1,0 +1,93 @@
+// The devices the console serves from a configuration, driven through the
+// control object as the console drives it: a serial display on a real pty,
+// a broken entry that gives 104 and says why, and the trace of both.
+#include "app/DeviceSetup.h"
+#include "device/DeviceTesting.h"
+#include "serial/PtyTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+#include <sstream>
+
+using namespace devicetest;
+using namespace display;
+
+namespace {
+
+constexpr std::array<std::string_view, 2> commandSets{"DM-D", "CD5220"};
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+TEST(DeviceSetup, aConfiguredSerialDisplayIsDrivenAndTracedThroughTheControl) {
+    serialtest::Pty pty;
+    serialtest::TempDir dir;
+    const std::string name = uniqueDeviceName("serial");
+    const auto trace = dir.path() / "trace.log";
+    const auto config = device::parseDeviceConfig("[devices.\"" + name + "\"]\nservice = \"serial\"\nport = \"" +
+                                                      pty.slavePath() + "\"\nbaud = 115200\ntrace = \"" +
+                                                      trace.string() + "\"\n",
+                                                  "devices.toml", commandSets);
+    const auto setup = app::setUpDevices(config);
+    ASSERT_TRUE(setup.problems.empty());
+    // The built-in displays are still there.
+    EXPECT_NE(setup.registry->find("TQN730"), nullptr);
+
+    Driver d(name, setup.registry);
+    ASSERT_TRUE(d.openClaimEnable());
+    EXPECT_EQ(d.readInt("DeviceRows"), 2);
+    EXPECT_FALSE(d.readBool("CapDescriptors"));
+    pty.take();
+    EXPECT_EQ(d.call("DisplayTextAt", {I(1), I(0), S(u"Total"), I(0)}), OPOS_SUCCESS);
+    // From home, one line down is the cheapest way to (1,2).
+    EXPECT_EQ(pty.take(), "\x0ATotal");
+    ASSERT_EQ(d.call("Close"), OPOS_SUCCESS);
+
+    const std::string log = slurp(trace);
+    EXPECT_NE(log.find(name + " DisplayTextAt(integer 1, integer 0, string \"Total\", integer 0) -> 0 OPOS_SUCCESS ("),
+              std::string::npos) << log;
+    EXPECT_NE(log.find(name + " wire 6 bytes: 0A 54 6F 74 61 6C"), std::string::npos) << log;
+    EXPECT_NE(log.find(name + " set DeviceEnabled(boolean -1 (True)) -> 0 OPOS_SUCCESS"), std::string::npos) << log;
+    EXPECT_NE(log.find(name + " DeviceRows() -> integer 2"), std::string::npos) << log;
+}
+
+TEST(DeviceSetup, aBrokenEntryGivesNoServiceAndSaysWhyOnStandardErrorAndInTheTrace) {
+    serialtest::TempDir dir;
+    const std::string name = uniqueDeviceName("broken");
+    const auto trace = dir.path() / "trace.log";
+    const auto config = device::parseDeviceConfig("[devices.\"" + name + "\"]\nservice = \"serial\"\ntrace = \"" +
+                                                      trace.string() + "\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
+                                                  "devices.toml", commandSets);
+    const auto setup = app::setUpDevices(config);
+    Driver d(name, setup.registry);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(d.open(), OPOS_E_NOSERVICE);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string reason = "devices.toml:5: device \"" + name + "\": baud 9601 is not a supported speed";
+    EXPECT_NE(err.find(reason), std::string::npos) << err;
+    EXPECT_NE(slurp(trace).find(reason), std::string::npos);
+    EXPECT_NE(slurp(trace).find("Open(string \"" + name + "\") -> 104 OPOS_E_NOSERVICE"), std::string::npos);
+}
+
+TEST(DeviceSetup, anUnwritableTraceIsAProblemAndTheDeviceStillWorks) {
+    const std::string name = uniqueDeviceName("untraced");
+    const auto config = device::parseDeviceConfig("[devices.\"" + name +
+                                                      "\"]\nservice = \"simulated\"\ntrace = \"/nonexistent/dir/t.log\"\n",
+                                                  "devices.toml", commandSets);
+    const auto setup = app::setUpDevices(config);
+    ASSERT_EQ(setup.problems.size(), 1u);
+    EXPECT_NE(setup.problems[0].find("devices.toml:1: device \"" + name +
+                                     "\": cannot open the trace file /nonexistent/dir/t.log: No such file or directory"),
+              std::string::npos)
+        << setup.problems[0];
+    Driver d(name, setup.registry);
+    EXPECT_TRUE(d.openClaimEnable());
+}

@@ -1,0 +1,165 @@
+// The device configuration: what a sound file gives, each kind of mistake
+// with the message that names the file, the line and the problem, and the
+// order in which the files override each other.
+#include "device/DeviceConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+using device::DeviceEntry;
+
+namespace {
+
+constexpr std::array<std::string_view, 2> commandSets{"DM-D", "CD5220"};
+
+device::DeviceConfig parse(std::string_view text) { return device::parseDeviceConfig(text, "devices.toml", commandSets); }
+
+// The one entry's problem, or the file's problem when there is no entry.
+std::string problemOf(std::string_view text) {
+    const auto config = parse(text);
+    if (!config.problems.empty()) return config.problems.front();
+    if (config.entries.size() != 1) return "expected one entry";
+    return config.entries.front().problem;
+}
+
+}  // namespace
+
+TEST(DeviceConfig, readsSerialAndSimulatedEntriesWithDefaults) {
+    const auto config = parse(R"(
+[devices."TQN730"]
+service = "serial"
+port = "/run/user/0/ldt-virtual-display"
+baud = 9600
+command-set = "DM-D"
+rows = 2
+columns = 20
+trace = "/tmp/ldt-trace.log"
+
+[devices."Pole"]
+service = "serial"
+port = "/dev/ttyUSB0"
+command-set = "CD5220"
+
+[devices."Bench"]
+service = "simulated"
+profile = "DM-D202"
+)");
+    ASSERT_TRUE(config.problems.empty()) << config.problems.front();
+    ASSERT_EQ(config.entries.size(), 3u);
+    const DeviceEntry* tqn = config.find("TQN730");
+    ASSERT_NE(tqn, nullptr);
+    EXPECT_EQ(tqn->problem, "");
+    EXPECT_EQ(tqn->service, DeviceEntry::Service::serial);
+    EXPECT_EQ(tqn->port, "/run/user/0/ldt-virtual-display");
+    EXPECT_EQ(tqn->trace, "/tmp/ldt-trace.log");
+    EXPECT_EQ(tqn->line, 2);
+    const DeviceEntry* pole = config.find("Pole");
+    EXPECT_EQ(pole->commandSet, "CD5220");
+    EXPECT_EQ(pole->baud, 9600);
+    EXPECT_EQ(pole->rows, 2);
+    EXPECT_EQ(pole->columns, 20);
+    EXPECT_EQ(pole->trace, "");
+    const DeviceEntry* bench = config.find("Bench");
+    EXPECT_EQ(bench->service, DeviceEntry::Service::simulated);
+    EXPECT_EQ(bench->profile, "DM-D202");
+}
+
+TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
+    const std::map<std::string, std::string> cases{
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nspeed = 9600\n",
+         "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, command-set, "
+         "rows, columns, profile)"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
+         "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, 19200, 38400, "
+         "57600, 115200)"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = \"fast\"\n",
+         "devices.toml:4: device \"A\": baud must be an integer, not a string"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"ESC/POS\"\n",
+         "devices.toml:4: device \"A\": unknown command set \"ESC/POS\" (known: DM-D, CD5220)"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\n\ncolumns = 0\n",
+         "devices.toml:5: device \"A\": columns must be 1 to 40, not 0"},
+        {"[devices.A]\nservice = \"serial\"\nbaud = 9600\n",
+         "devices.toml:1: device \"A\": a serial display needs \"port\" (the path of its serial port)"},
+        {"[devices.A]\nservice = \"parallel\"\n",
+         "devices.toml:2: device \"A\": service must be \"serial\" or \"simulated\", not \"parallel\""},
+        {"[devices.A]\nport = \"/dev/ttyS0\"\n",
+         "devices.toml:1: device \"A\": missing key \"service\" (\"serial\" or \"simulated\")"},
+        {"[devices.A]\nservice = \"simulated\"\nprofile = \"TQN731\"\n",
+         "devices.toml:3: device \"A\": unknown profile \"TQN731\" (known: TQN730, DM-D202)"},
+        {"[devices.A]\nservice = \"simulated\"\nport = \"/dev/ttyS0\"\n",
+         "devices.toml:3: device \"A\": key \"port\" does not apply to a simulated display"},
+        {"[devices.A]\nservice = \"simulated\"\ntrace = \"\"\n",
+         "devices.toml:3: device \"A\": an empty path is not a file"},
+        {"[devices]\nA = 5\n", "devices.toml:2: device \"A\" must be a table ([devices.\"A\"]), not an integer"},
+        // Whole-file problems.
+        {"[devices.A]\nservice = \"serial\"\nport = /dev/ttyS0\n", "devices.toml:3: not valid TOML: "},
+        {"[devices.A]\nservice = \"simulated\"\n[device.B]\nservice = \"simulated\"\n",
+         "devices.toml:3: unknown key \"device\" (devices are tables under [devices])"},
+        {"devices = 3\n", "devices.toml:1: devices must be a table of device tables, not an integer"},
+    };
+    for (const auto& [text, message] : cases) {
+        const std::string problem = problemOf(text);
+        // Parse errors end with the parser's own wording; the rest is ours, whole.
+        if (message.ends_with(": ")) {
+            EXPECT_TRUE(problem.starts_with(message) && problem.size() > message.size()) << problem;
+        } else {
+            EXPECT_EQ(problem, message) << text;
+        }
+    }
+}
+
+TEST(DeviceConfig, aBrokenEntryKeepsItsNameAndTraceAndTheOthersStaySound) {
+    const auto config = parse("[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nrows = 9\nbaud = 1\n"
+                              "trace = \"/tmp/a.log\"\n[devices.B]\nservice = \"simulated\"\n");
+    ASSERT_EQ(config.entries.size(), 2u);
+    // The earliest of two problems is the one told.
+    EXPECT_EQ(config.find("A")->problem, "devices.toml:4: device \"A\": rows must be 1 to 4, not 9");
+    EXPECT_EQ(config.find("A")->trace, "/tmp/a.log");
+    EXPECT_EQ(config.find("B")->problem, "");
+}
+
+TEST(DeviceConfig, laterFilesOverrideEarlierOnesEntryByEntry) {
+    char folder[] = "/tmp/ldt-config-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::filesystem::path dir(folder);
+    std::filesystem::create_directories(dir / "xdg/linedisplaytest");
+    std::ofstream(dir / "xdg/linedisplaytest/devices.toml")
+        << "[devices.A]\nservice = \"simulated\"\n[devices.B]\nservice = \"simulated\"\nprofile = \"DM-D202\"\n";
+    std::ofstream(dir / "named.toml") << "[devices.B]\nservice = \"serial\"\nport = \"/dev/ttyS1\"\n";
+
+    const std::map<std::string, std::string> environment{{"XDG_CONFIG_HOME", (dir / "xdg").string()},
+                                                         {"HOME", "/nonexistent"},
+                                                         {"LDT_DEVICE_CONFIG", (dir / "named.toml").string()}};
+    const auto places = device::configPlaces([&](const char* name) -> const char* {
+        const auto it = environment.find(name);
+        return it == environment.end() ? nullptr : it->second.c_str();
+    });
+    ASSERT_EQ(places.optional.size(), 2u);
+    EXPECT_EQ(places.optional[0], "/etc/linedisplaytest/devices.toml");
+    EXPECT_EQ(places.optional[1], dir / "xdg/linedisplaytest/devices.toml");
+    const auto config = device::loadDeviceConfig({{places.optional[1]}, places.required}, commandSets);
+    EXPECT_TRUE(config.problems.empty());
+    EXPECT_EQ(config.find("A")->service, DeviceEntry::Service::simulated);
+    EXPECT_EQ(config.find("B")->service, DeviceEntry::Service::serial);
+    EXPECT_EQ(config.find("B")->port, "/dev/ttyS1");
+
+    // HOME stands in when XDG_CONFIG_HOME is not set.
+    const auto homeOnly = device::configPlaces([](const char* name) -> const char* {
+        return std::string_view(name) == "HOME" ? "/home/tech" : nullptr;
+    });
+    EXPECT_EQ(homeOnly.optional[1], "/home/tech/.config/linedisplaytest/devices.toml");
+    EXPECT_FALSE(homeOnly.required);
+
+    // A file named by the variable must exist.
+    const auto missing = device::loadDeviceConfig({{}, dir / "nope.toml"}, commandSets);
+    ASSERT_EQ(missing.problems.size(), 1u);
+    EXPECT_EQ(missing.problems[0],
+              (dir / "nope.toml").string() + ":0: the device configuration named by LDT_DEVICE_CONFIG does not exist");
+    std::filesystem::remove_all(dir);
+}

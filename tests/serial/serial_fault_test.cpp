@@ -1,0 +1,198 @@
+// Faults of a serial display, through the control object as the console
+// drives it, on real pseudo-terminals: a port that is missing, one this user
+// may not open, one another process holds, and a display that goes away
+// before and while it is written to. Every fault ends in its result code,
+// within its time, and nothing that failed counts as shown.
+#include "PtyTesting.h"
+#include "device/DeviceTesting.h"
+#include "serial/SerialDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <thread>
+
+using namespace devicetest;
+using namespace std::string_literals;
+using namespace display;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// A control whose device is a DM-D display on `port` at 115200 baud.
+Driver serialDriver(const std::string& port) {
+    const std::string name = uniqueDeviceName("serial");
+    auto registry = std::make_shared<device::DeviceRegistry>();
+    const serial::SerialSettings settings{name, port, 115200, &serial::dmD(), 2, 20};
+    registry->add(name, [settings] { return std::make_unique<serial::SerialDisplay>(settings); });
+    return Driver(name, registry);
+}
+
+std::int32_t claimQuietly(Driver& d, std::int32_t timeout, std::string* reason = nullptr) {
+    testing::internal::CaptureStderr();
+    const std::int32_t result = d.call("ClaimDevice", {I(timeout)});
+    const std::string err = testing::internal::GetCapturedStderr();
+    if (reason) *reason = err;
+    return result;
+}
+
+}  // namespace
+
+TEST(SerialFaults, missingPortAtClaimGivesNoHardwareWithTheReason) {
+    Driver d = serialDriver("/dev/ldt-no-such-port");
+    ASSERT_EQ(d.open(), OPOS_SUCCESS);
+    std::string reason;
+    EXPECT_EQ(claimQuietly(d, 500, &reason), OPOS_E_NOHARDWARE);
+    EXPECT_NE(reason.find("serial port /dev/ldt-no-such-port does not exist"), std::string::npos) << reason;
+    EXPECT_FALSE(d.readBool("Claimed"));
+}
+
+TEST(SerialFaults, portWithoutPermissionGivesNoHardwareWithTheReason) {
+    serialtest::Pty pty;
+    ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0600), 0);
+    // Tests run as root, who may open anything: the claim runs in a child
+    // that has become nobody.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        Driver d = serialDriver(pty.slavePath());
+        if (d.open() != OPOS_SUCCESS) ::_exit(3);
+        std::string reason;
+        if (claimQuietly(d, 500, &reason) != OPOS_E_NOHARDWARE) ::_exit(4);
+        ::_exit(reason.find("may not be opened by this user") != std::string::npos ? 0 : 5);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: could not drop privileges, 4: wrong code, 5: wrong reason";
+}
+
+TEST(SerialFaults, portHeldByAnotherProcessTimesOutThenIsClaimedOnceFree) {
+    serialtest::Pty pty;
+    int ready[2], hold[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(hold), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Another program: holds the port locked until told to let go.
+        const int fd = ::open(pty.slavePath().c_str(), O_WRONLY | O_NOCTTY);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+        char byte = 'x';
+        (void)!::write(ready[1], &byte, 1);
+        ::close(hold[1]);
+        (void)!::read(hold[0], &byte, 1);  // returns when the parent closes its end
+        ::_exit(0);
+    }
+    ::close(hold[0]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+
+    Driver d = serialDriver(pty.slavePath());
+    ASSERT_EQ(d.open(), OPOS_SUCCESS);
+    const auto started = Clock::now();
+    std::string reason;
+    EXPECT_EQ(claimQuietly(d, 300, &reason), OPOS_E_TIMEOUT);
+    const auto waited = Clock::now() - started;
+    EXPECT_GE(waited, std::chrono::milliseconds(280));  // it did wait for the holder
+    EXPECT_LT(waited, std::chrono::seconds(5));         // and no longer than about the timeout
+    EXPECT_NE(reason.find("is held by another program"), std::string::npos) << reason;
+    EXPECT_FALSE(d.readBool("Claimed"));
+
+    ::close(hold[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(d.call("ClaimDevice", {I(1000)}), OPOS_SUCCESS);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+TEST(SerialFaults, unpluggedWhileEnabledGivesOfflineUntilEnabledAgainThenRedraws) {
+    serialtest::TempDir dir;
+    const auto link = dir.path() / "display";
+    auto pty = std::make_unique<serialtest::Pty>();
+    serialtest::pointLink(link, pty->slavePath());
+    Driver d = serialDriver(link.string());
+    ASSERT_TRUE(d.openClaimEnable());
+    ASSERT_EQ(d.call("DisplayText", {S(u"Shown"), I(0)}), OPOS_SUCCESS);
+
+    pty->closeMaster();  // unplugged
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(d.call("DisplayText", {S(u" lost"), I(0)}), OPOS_E_OFFLINE);
+    EXPECT_EQ(d.call("ClearText"), OPOS_E_OFFLINE);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("went away"), std::string::npos) << err;
+    // What failed is not reported as shown, and the cursor did not move for it.
+    EXPECT_EQ(d.shownRows()[0], u"Shown               ");
+    EXPECT_EQ(d.readInt("CursorColumn"), 5);
+    EXPECT_TRUE(d.readBool("DeviceEnabled"));
+
+    // Still unplugged: enabling again says there is no hardware.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_E_NOHARDWARE);
+    testing::internal::GetCapturedStderr();
+
+    // Plugged back in (on another pty, as a USB adapter comes back): enable
+    // re-initialises and redraws what was shown.
+    pty = std::make_unique<serialtest::Pty>();
+    serialtest::pointLink(link, pty->slavePath());
+    EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_SUCCESS);
+    EXPECT_EQ(pty->take(), "\x1B\x40\x1F\x01\x1F\x43\x00\x1F\x58\x04\x1B\x74\x00Shown"s);
+    EXPECT_EQ(d.call("DisplayText", {S(u"!"), I(0)}), OPOS_SUCCESS);
+    EXPECT_EQ(pty->take(), "!");
+}
+
+// Fills the line so that the display's next write has to wait for room, as
+// on a display that stops taking bytes; returns the descriptor used.
+int fillLine(const serialtest::Pty& pty) {
+    const int filler = ::open(pty.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    const std::string junk(4096, 'j');
+    // The pty moves bytes on to the master side in the background, so room
+    // keeps appearing for a moment: fill until none has come for a while.
+    for (;;) {
+        while (::write(filler, junk.data(), junk.size()) > 0) {
+        }
+        while (::write(filler, junk.data(), 1) > 0) {
+        }
+        pollfd p{filler, POLLOUT, 0};
+        if (::poll(&p, 1, 200) == 0) return filler;
+    }
+}
+
+TEST(SerialFaults, displayThatStopsTakingBytesGivesOfflineInsteadOfHanging) {
+    serialtest::Pty pty;
+    Driver d = serialDriver(pty.slavePath());
+    ASSERT_TRUE(d.openClaimEnable());
+    const int filler = fillLine(pty);
+    testing::internal::CaptureStderr();
+    const auto started = Clock::now();
+    EXPECT_EQ(d.call("DisplayText", {S(u"stuck"), I(0)}), OPOS_E_OFFLINE);
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("did not take the bytes in time"), std::string::npos) << err;
+    EXPECT_EQ(d.shownRows()[0], std::u16string(20, u' '));
+    ::close(filler);
+}
+
+TEST(SerialFaults, displayGoingAwayMidWriteGivesOffline) {
+    serialtest::Pty pty;
+    Driver d = serialDriver(pty.slavePath());
+    ASSERT_TRUE(d.openClaimEnable());
+    const int filler = fillLine(pty);
+    std::jthread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pty.closeMaster();
+    });
+    testing::internal::CaptureStderr();
+    const auto started = Clock::now();
+    EXPECT_EQ(d.call("DisplayText", {S(u"half"), I(0)}), OPOS_E_OFFLINE);
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(900));  // the hang-up ended the wait, not the deadline
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("went away"), std::string::npos) << err;
+    EXPECT_EQ(d.shownRows()[0], std::u16string(20, u' '));
+    ::close(filler);
+}
