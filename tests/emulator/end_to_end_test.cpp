@@ -1,20 +1,25 @@
 // End to end through a real pseudo-terminal: the console's click handlers,
 // the built-in control object, the serial service object writing a command
 // set to the virtual display's pty, and the virtual display's reader and
-// model. The same script runs first on the built-in simulated display; after
-// every step the virtual display must show what the simulated one showed.
+// model. The console finds the display as the run command wires it: a device
+// configuration named by LDT_DEVICE_CONFIG maps "TQN730" to the pty's link.
+// The same script runs first on the built-in simulated display; after every
+// step the virtual display must show what the simulated one showed.
+#include "app/DeviceSetup.h"
 #include "commands/Commands.h"
 #include "device/LineDisplayControl.h"
 #include "device/Registry.h"
 #include "emulator/PtyServer.h"
 #include "emulator/VirtualDisplay.h"
-#include "serial/SerialDisplay.h"
 #include "support/MemoryForm.h"
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -127,11 +132,14 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
         emulator::PtyServer server({(folder / "display").string(), 0});
         emulator::VirtualDisplay screen(set);
 
-        auto registry = std::make_shared<device::DeviceRegistry>();
-        registry->addAll(*device::DeviceRegistry::builtIn());
-        const serial::SerialSettings settings{"TQN730", server.link(), 115200, &set, 2, 20};
-        registry->add("TQN730", [settings] { return std::make_unique<serial::SerialDisplay>(settings); });
-        RealConsole c(registry);
+        const fs::path config = folder / "devices.toml";
+        std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << server.link()
+                              << "\"\nbaud = 115200\ncommand-set = \"" << set.name << "\"\n";
+        ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
+        const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
+        ::unsetenv("LDT_DEVICE_CONFIG");
+        ASSERT_TRUE(devices.problems.empty()) << devices.problems.front();
+        RealConsole c(devices.registry);
 
         for (std::size_t i = 0; i < script().size(); ++i) {
             const Step& step = script()[i];
