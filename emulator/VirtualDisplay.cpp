@@ -89,8 +89,9 @@ bool VirtualDisplay::feed(std::string_view bytes) {
             const std::size_t end = m.kind == Match::Kind::command ? m.length - 1 : input.size();
             if (ender != std::string_view::npos && ender < end) {
                 m = {Match::Kind::command, m.form, ender + 1};
+                const std::string whole = std::string(input.substr(0, ender)) + '\x0D';
                 std::string reason;
-                if (state_.selected) apply(m, std::string(input.substr(0, ender)) + '\x0D', reason);
+                if (state_.selected && !apply(m, whole, reason)) fault(input.substr(0, ender), std::move(reason));
                 at += ender;
                 continue;
             }

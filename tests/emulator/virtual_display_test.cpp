@@ -159,9 +159,12 @@ TEST(VirtualDisplayCd5220, clearEndsRowTextAndALostCarriageReturnIsMalformed) {
     EXPECT_EQ(row(d, 1), padded(""));
     EXPECT_EQ(row(d, 0), padded("def"));
     EXPECT_EQ(d.pendingBytes(), 0u);
+    d.feed("\x1B\x51\x41" + std::string(22, 'z') + "\x18");  // too long, ended by a clear of the line
+    EXPECT_EQ(d.faults().back().reason, "row text of 22 bytes, longer than 20");
+    EXPECT_EQ(row(d, 0), padded(""));
     d.feed("\x1B\x51\x41" + std::string(60, 'x'));
-    ASSERT_EQ(d.faultCount(), 1u);
-    EXPECT_EQ(d.faults()[0].reason, "text without its closing 0D");
+    ASSERT_EQ(d.faultCount(), 2u);
+    EXPECT_EQ(d.faults()[1].reason, "text without its closing 0D");
     EXPECT_EQ(d.pendingBytes(), 0u);
     d.feed("\x1B\x51\x41" + std::string(25, 'y') + "\x0D");
     EXPECT_EQ(row(d, 0), std::string(20, 'y'));
