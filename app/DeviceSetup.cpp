@@ -20,26 +20,30 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
             try {
                 trace = std::make_shared<device::Trace>(entry.trace);
             } catch (const std::exception& e) {
-                setup.problems.push_back(entry.file + ":" + std::to_string(entry.line) + ": device \"" + entry.name +
-                                         "\": " + e.what() + "; its calls are not traced");
+                setup.problems.push_back(entry.file + ":" + std::to_string(entry.line) + ": device \"" +
+                                         entry.name + "\": " + e.what() + "; its calls are not traced");
             }
         }
         if (!entry.problem.empty()) {
             const std::string problem = "its device configuration entry is broken: " + entry.problem;
-            registry->add(entry.name, [problem]() -> std::unique_ptr<device::ServiceObject> {
-                throw std::runtime_error(problem);
-            }, trace);
+            registry->add(
+                entry.name,
+                [problem]() -> std::unique_ptr<device::ServiceObject> { throw std::runtime_error(problem); },
+                trace);
             continue;
         }
         if (entry.service == device::DeviceEntry::Service::simulated) {
             const device::DeviceProfile profile = *device::findProfile(entry.profile);
-            registry->add(entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace);
+            registry->add(
+                entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace);
             continue;
         }
-        const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
-                                              serial::findCommandSet(entry.commandSet), entry.rows, entry.columns};
-        registry->add(entry.name, [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); },
-                      trace);
+        const serial::SerialSettings settings{entry.name, entry.port,
+                                              entry.baud, serial::findCommandSet(entry.commandSet),
+                                              entry.rows, entry.columns};
+        registry->add(
+            entry.name,
+            [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace);
     }
     setup.registry = std::move(registry);
     return setup;

@@ -77,7 +77,8 @@ public:
         } else if (*kind == "simulated") {
             e_.service = DeviceEntry::Service::simulated;
         } else {
-            return fail(line(*service), "service must be \"serial\" or \"simulated\", not " + inQuotes(*kind));
+            return fail(line(*service),
+                        "service must be \"serial\" or \"simulated\", not " + inQuotes(*kind));
         }
         // Every key is read, so that a sound trace key still traces a broken
         // entry; the problem reported is the one on the earliest line.
@@ -86,7 +87,8 @@ public:
             if (key == keys.end()) {
                 fail(line(node), "unknown key " + inQuotes(name.str()) + " (known keys: " + keyList() + ")");
             } else if (key->only && *key->only != e_.service) {
-                fail(line(node), "key " + inQuotes(name.str()) + " does not apply to a " + std::string(*kind) + " display");
+                fail(line(node), "key " + inQuotes(name.str()) + " does not apply to a " +
+                                     std::string(*kind) + " display");
             } else {
                 readKey(name.str(), node);
             }
@@ -109,7 +111,8 @@ private:
             if (!findProfile(*value)) {
                 std::vector<std::string_view> names;
                 for (const auto& p : profiles) names.push_back(p.name);
-                return fail(line(node), "unknown profile " + inQuotes(*value) + " (known: " + join(names) + ")");
+                return fail(line(node),
+                            "unknown profile " + inQuotes(*value) + " (known: " + join(names) + ")");
             }
             e_.profile = *value;
             return true;
@@ -118,7 +121,8 @@ private:
             const auto value = text(node, name);
             if (!value) return false;
             if (std::ranges::find(commandSets_, std::string_view(*value)) == commandSets_.end()) {
-                return fail(line(node), "unknown command set " + inQuotes(*value) + " (known: " + join(commandSets_) + ")");
+                return fail(line(node), "unknown command set " + inQuotes(*value) +
+                                            " (known: " + join(commandSets_) + ")");
             }
             e_.commandSet = *value;
             return true;
@@ -160,7 +164,8 @@ private:
         }
         return node.value<std::int64_t>();
     }
-    bool assign(std::string& to, const std::optional<std::string>& value, const toml::node& node, bool nonEmpty) {
+    bool assign(std::string& to, const std::optional<std::string>& value, const toml::node& node,
+                bool nonEmpty) {
         if (!value) return false;
         if (nonEmpty && value->empty()) return fail(line(node), "an empty path is not a file");
         to = *value;
@@ -210,14 +215,15 @@ DeviceConfig parseDeviceConfig(std::string_view text, const std::string& file,
     try {
         root = toml::parse(text, file);
     } catch (const toml::parse_error& e) {
-        config.problems.push_back(file + ":" + std::to_string(e.source().begin.line) + ": not valid TOML: " +
-                                  std::string(e.description()));
+        config.problems.push_back(file + ":" + std::to_string(e.source().begin.line) +
+                                  ": not valid TOML: " + std::string(e.description()));
         return config;
     }
     for (auto&& [name, node] : root) {
         if (name.str() != "devices") {
-            config.problems.push_back(file + ":" + std::to_string(node.source().begin.line) + ": unknown key " +
-                                      inQuotes(name.str()) + " (devices are tables under [devices])");
+            config.problems.push_back(file + ":" + std::to_string(node.source().begin.line) +
+                                      ": unknown key " + inQuotes(name.str()) +
+                                      " (devices are tables under [devices])");
         }
     }
     const toml::node* devices = root.get("devices");
@@ -236,7 +242,8 @@ DeviceConfig parseDeviceConfig(std::string_view text, const std::string& file,
             EntryReader(entry, file, commandSets).read(*table);
         } else {
             entry.problem = file + ":" + std::to_string(entry.line) + ": device " + inQuotes(entry.name) +
-                            " must be a table ([devices." + inQuotes(entry.name) + "]), not " + typeName(node);
+                            " must be a table ([devices." + inQuotes(entry.name) + "]), not " +
+                            typeName(node);
         }
         config.entries.push_back(std::move(entry));
     }
@@ -265,8 +272,8 @@ DeviceConfig loadDeviceConfig(const ConfigPlaces& places, std::span<const std::s
         std::error_code error;
         if (!std::filesystem::exists(path, error)) {
             if (mustExist) {
-                config.problems.push_back(path.string() +
-                                          ":0: the device configuration named by LDT_DEVICE_CONFIG does not exist");
+                config.problems.push_back(
+                    path.string() + ":0: the device configuration named by LDT_DEVICE_CONFIG does not exist");
             }
             return;
         }

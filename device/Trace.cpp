@@ -38,7 +38,8 @@ void Trace::call(std::string_view device, std::string_view operation, std::strin
                  std::string_view outcome, std::chrono::nanoseconds duration) {
     char took[32];
     std::snprintf(took, sizeof took, " (%.3f ms)", static_cast<double>(duration.count()) / 1e6);
-    line(device, std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(outcome) + took);
+    line(device,
+         std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(outcome) + took);
 }
 
 void Trace::wire(std::string_view device, std::string_view bytes) {

@@ -64,7 +64,8 @@ std::string describe(PortFailure kind) {
 
 [[noreturn]] void fail(const std::string& path, int error, const std::string& doing) {
     const PortFailure kind = kindOf(error);
-    throw PortError(kind, "serial port " + path + " " + describe(kind) + " (" + doing + ": " + std::strerror(error) + ")");
+    throw PortError(kind, "serial port " + path + " " + describe(kind) + " (" + doing + ": " +
+                              std::strerror(error) + ")");
 }
 
 // Locks an open descriptor for this process and makes writes non-blocking;
@@ -143,15 +144,17 @@ int openLibserialport(const std::string& path, sp_port* sp, std::int32_t baud) {
 
 }  // namespace
 
-std::unique_ptr<Port> Port::open(const std::string& path, std::int32_t baud, std::chrono::milliseconds timeout) {
+std::unique_ptr<Port> Port::open(const std::string& path, std::int32_t baud,
+                                 std::chrono::milliseconds timeout) {
     const auto speed = std::ranges::find(speeds, baud, &Speed::baud);
     if (speed == speeds.end()) {
-        throw PortError(PortFailure::other, "serial port " + path + ": unsupported speed " + std::to_string(baud));
+        throw PortError(PortFailure::other,
+                        "serial port " + path + ": unsupported speed " + std::to_string(baud));
     }
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         try {
-            struct stat info{};
+            struct stat info {};
             if (::stat(path.c_str(), &info) != 0) fail(path, errno, "look up");
             sp_port* sp = nullptr;
             if (sp_get_port_by_name(path.c_str(), &sp) == SP_OK) {
@@ -204,7 +207,8 @@ void Port::writeAll(std::string_view bytes, Clock::time_point deadline) {
         // The device's buffer is full: wait for room, never past the deadline.
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
-            throw PortError(PortFailure::timeout, "serial port " + path_ + " " + describe(PortFailure::timeout) + " (" +
+            throw PortError(PortFailure::timeout, "serial port " + path_ + " " +
+                                                      describe(PortFailure::timeout) + " (" +
                                                       std::to_string(bytes.size()) + " bytes left unsent)");
         }
         pollfd p{fd_, POLLOUT, 0};

@@ -59,7 +59,8 @@ char ScreenWriter::cellByte(const device::DisplayModel& target, std::int32_t cel
     return bytes.empty() ? '?' : bytes.front();
 }
 
-std::string ScreenWriter::settingsBytes(DeviceState& state, const device::DisplayModel& target, bool cursorLast) const {
+std::string ScreenWriter::settingsBytes(DeviceState& state, const device::DisplayModel& target,
+                                        bool cursorLast) const {
     std::string out;
     const bool hasCursorCommand = writerForm(*set_, Command::cursorVisible) != nullptr;
     const bool cursorWanted = (target.cursorType() & ~device::cursor::blinkFlag) != device::cursor::none;
@@ -112,7 +113,9 @@ std::string ScreenWriter::settingsBytes(DeviceState& state, const device::Displa
 void ScreenWriter::buildMoves() {
     const std::int32_t cells = rows_ * columns_;
     const std::int32_t nodes = cells + 1;  // the last node: "cursor position not known"
-    const auto node = [nodes](std::int32_t from, std::int32_t to) { return static_cast<std::size_t>(from * nodes + to); };
+    const auto node = [nodes](std::int32_t from, std::int32_t to) {
+        return static_cast<std::size_t>(from * nodes + to);
+    };
     edges_.assign(static_cast<std::size_t>(nodes), {});
     const auto add = [&](std::int32_t from, Command command, std::int32_t to) {
         const CommandForm* form = writerForm(*set_, command);
@@ -124,7 +127,9 @@ void ScreenWriter::buildMoves() {
         // Writing the cell under the cursor moves it on, as overwrite mode
         // does (the last cell wraps to the first); it is the one-byte step
         // right, and writes what the target shows there anyway.
-        if (from < cells) edges_[static_cast<std::size_t>(from)].push_back({true, Command::home, (from + 1) % cells, 1});
+        if (from < cells) {
+            edges_[static_cast<std::size_t>(from)].push_back({true, Command::home, (from + 1) % cells, 1});
+        }
         add(from, Command::home, 0);
         add(from, Command::bottomLeft, (rows_ - 1) * columns_);
         for (std::int32_t to = 0; to < cells; ++to) add(from, Command::moveTo, to);
@@ -178,7 +183,8 @@ void ScreenWriter::travel(std::string& out, const device::DisplayModel& target, 
         if (s.write) {
             out += cellByte(target, from);
         } else if (s.command == Command::moveTo) {
-            const char args[2] = {static_cast<char>(s.to % columns_ + 1), static_cast<char>(s.to / columns_ + 1)};
+            const char args[2] = {static_cast<char>(s.to % columns_ + 1),
+                                  static_cast<char>(s.to / columns_ + 1)};
             out += encode(*set_, Command::moveTo, std::string_view(args, 2));
         } else {
             out += encode(*set_, s.command);
@@ -210,7 +216,9 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
     }
     const std::int32_t start = state.cursor.value_or(unknown);
     const auto after = [cells](const Run& r) { return r.end % cells; };
-    const auto finish = [&](std::int32_t at) -> std::size_t { return finalCursor ? distance(at, *finalCursor) : 0; };
+    const auto finish = [&](std::int32_t at) -> std::size_t {
+        return finalCursor ? distance(at, *finalCursor) : 0;
+    };
 
     // The order of the runs: the cheapest tour (cursor moves between runs,
     // then to the final cursor) by dynamic programming over subsets when
@@ -224,7 +232,9 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
         // best[set][last]: least moving cost to write the runs of `set`, ending with `last`.
         std::vector<std::size_t> best(subsets * n, infinite);
         std::vector<std::int32_t> came(subsets * n, -1);
-        for (std::size_t r = 0; r < n; ++r) best[(std::size_t{1} << r) * n + r] = distance(start, runs[r].first);
+        for (std::size_t r = 0; r < n; ++r) {
+            best[(std::size_t{1} << r) * n + r] = distance(start, runs[r].first);
+        }
         for (std::size_t set = 1; set < subsets; ++set) {
             for (std::size_t last = 0; last < n; ++last) {
                 const std::size_t here = best[set * n + last];
@@ -243,7 +253,9 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
         const std::size_t all = subsets - 1;
         std::size_t last = 0;
         for (std::size_t r = 1; r < n; ++r) {
-            if (best[all * n + r] + finish(after(runs[r])) < best[all * n + last] + finish(after(runs[last]))) last = r;
+            if (best[all * n + r] + finish(after(runs[r])) < best[all * n + last] + finish(after(runs[last]))) {
+                last = r;
+            }
         }
         for (std::size_t set = all; set != 0;) {
             order.push_back(last);
@@ -259,7 +271,9 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
         for (std::size_t k = 0; k < n; ++k) {
             std::size_t pick = n;
             for (std::size_t r = 0; r < n; ++r) {
-                if (!used[r] && (pick == n || distance(at, runs[r].first) < distance(at, runs[pick].first))) pick = r;
+                if (!used[r] && (pick == n || distance(at, runs[r].first) < distance(at, runs[pick].first))) {
+                    pick = r;
+                }
             }
             used[pick] = true;
             order.push_back(pick);

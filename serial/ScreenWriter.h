@@ -34,7 +34,7 @@ namespace serial {
 
 // What the device shows and how it is set, as far as it is known.
 struct DeviceState {
-    device::DisplayModel picture;  // cells, attributes, windows, brightness, character set
+    device::DisplayModel picture;        // cells, attributes, windows, brightness, character set
     std::optional<std::int32_t> cursor;  // the cursor's cell (row * columns + column); nothing: unknown
     std::optional<std::int32_t> brightnessLevel;  // 1.. as last sent
     std::optional<bool> cursorOn;
@@ -83,7 +83,8 @@ private:
     // rows*columns: position unknown).
     std::size_t distance(std::int32_t from, std::int32_t to) const;
     // Appends the bytes of that cheapest path.
-    void travel(std::string& out, const device::DisplayModel& target, std::int32_t from, std::int32_t to) const;
+    void travel(std::string& out, const device::DisplayModel& target, std::int32_t from,
+                std::int32_t to) const;
     // Appends the bytes that draw every differing cell and leave the cursor
     // at `finalCursor` (when given); updates `state` as they would.
     void drawCells(std::string& out, DeviceState& state, const device::DisplayModel& target,

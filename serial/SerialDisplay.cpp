@@ -3,6 +3,8 @@
 #include "device/CharacterSets.h"
 #include "display/ResultCodes.h"
 
+#include <sys/prctl.h>
+
 #include <map>
 #include <mutex>
 #include <thread>
@@ -64,7 +66,8 @@ device::DeviceProfile profileFor(const CommandSet& set, std::int32_t rows, std::
     p.customGlyphList = "";
     p.capCharacterSet = cap::charSetAscii;
     p.characterSetList = characterSetList(set);
-    p.initialCharacterSet = set.codeTables.empty() ? device::charSetAscii : set.codeTables.front().characterSet;
+    p.initialCharacterSet =
+        set.codeTables.empty() ? device::charSetAscii : set.codeTables.front().characterSet;
     // Slow output and windows are the control object's; the display just
     // shows the cells they produce.
     p.capICharWait = true;
@@ -81,6 +84,9 @@ SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Tr
       state_(writer_.afterInitialise()) {
     state_.picture.setCharacterSet(profile_.initialCharacterSet);
     state_.picture.setCursorType(profile_.initialCursorType);
+    // Build the code page's byte table now rather than in the first text
+    // call, which would then take longer than its bytes on the wire.
+    device::toCodePage(U" ", profile_.initialCharacterSet);
 }
 
 void SerialDisplay::openPort(std::chrono::milliseconds timeout, bool claiming) {
@@ -89,7 +95,8 @@ void SerialDisplay::openPort(std::chrono::milliseconds timeout, bool claiming) {
         initialised_ = false;
     } catch (const PortError& e) {
         const bool timedOut = claiming && e.kind() == PortFailure::busy;
-        throw device::DeviceFailure(timedOut ? display::OPOS_E_TIMEOUT : display::OPOS_E_NOHARDWARE, e.what());
+        throw device::DeviceFailure(timedOut ? display::OPOS_E_TIMEOUT : display::OPOS_E_NOHARDWARE,
+                                    e.what());
     }
 }
 
@@ -122,8 +129,9 @@ void SerialDisplay::replaceWith(const device::DisplayModel& model) { show(model)
 
 void SerialDisplay::show(const device::DisplayModel& target) {
     if (!port_ || !initialised_) {
-        throw device::DeviceFailure(display::OPOS_E_OFFLINE,
-                                    "serial port " + settings_.port + " is closed after an earlier failure; enable the device again");
+        throw device::DeviceFailure(
+            display::OPOS_E_OFFLINE,
+            "serial port " + settings_.port + " is closed after an earlier failure; enable the device again");
     }
     Update update = writer_.update(state_, target);
     send(update.bytes);
@@ -142,13 +150,20 @@ void SerialDisplay::send(const std::string& bytes) {
         port_.reset();
         initialised_ = false;
         lineFree_ = {};
-        if (trace_) trace_->note(settings_.deviceName, "wire failed after " + std::to_string(bytes.size()) +
-                                                           " bytes were handed over: " + e.what());
+        if (trace_) {
+            trace_->note(settings_.deviceName, "wire failed after " + std::to_string(bytes.size()) +
+                                                   " bytes were handed over: " + e.what());
+        }
         throw device::DeviceFailure(display::OPOS_E_OFFLINE, e.what());
     }
     bytesSent_ += bytes.size();
     if (trace_) trace_->wire(settings_.deviceName, bytes);
+    // Wake when the line is free, not the default 50 us of timer slack
+    // later: a one-byte write takes only a millisecond on the wire.
+    const int slack = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+    ::prctl(PR_SET_TIMERSLACK, 1000, 0, 0, 0);
     std::this_thread::sleep_until(lineFree_);
+    if (slack > 0) ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
 }
 
 device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
@@ -157,7 +172,8 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
         // Internal: the port is open and the shadow has the display's size;
         // nothing is sent, the display cannot answer anyway.
         if (!port_) return {display::OPOS_E_OFFLINE, u"Internal HCheck: the serial port is closed"};
-        if (state_.picture.deviceRows() != profile_.rows || state_.picture.deviceColumns() != profile_.columns) {
+        if (state_.picture.deviceRows() != profile_.rows ||
+            state_.picture.deviceColumns() != profile_.columns) {
             return {display::OPOS_E_FAILURE, u"Internal HCheck: display memory does not match the device"};
         }
         return {display::OPOS_SUCCESS, u"Internal HCheck: Successful"};
@@ -176,8 +192,7 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
     case 3:
         return {display::OPOS_E_ILLEGAL,
                 u"Interactive HCheck: Not supported (a serial display has no operator dialog)"};
-    default:
-        return {display::OPOS_E_ILLEGAL, u"HCheck: no such level"};
+    default: return {display::OPOS_E_ILLEGAL, u"HCheck: no such level"};
     }
 }
 

@@ -32,10 +32,10 @@ TEST(DeviceSetup, aConfiguredSerialDisplayIsDrivenAndTracedThroughTheControl) {
     serialtest::TempDir dir;
     const std::string name = uniqueDeviceName("serial");
     const auto trace = dir.path() / "trace.log";
-    const auto config = device::parseDeviceConfig("[devices.\"" + name + "\"]\nservice = \"serial\"\nport = \"" +
-                                                      pty.slavePath() + "\"\nbaud = 115200\ntrace = \"" +
-                                                      trace.string() + "\"\n",
-                                                  "devices.toml", commandSets);
+    const auto config = device::parseDeviceConfig(
+        "[devices.\"" + name + "\"]\nservice = \"serial\"\nport = \"" + pty.slavePath() +
+            "\"\nbaud = 115200\ntrace = \"" + trace.string() + "\"\n",
+        "devices.toml", commandSets);
     const auto setup = app::setUpDevices(config);
     ASSERT_TRUE(setup.problems.empty());
     // The built-in displays are still there.
@@ -52,10 +52,14 @@ TEST(DeviceSetup, aConfiguredSerialDisplayIsDrivenAndTracedThroughTheControl) {
     ASSERT_EQ(d.call("Close"), OPOS_SUCCESS);
 
     const std::string log = slurp(trace);
-    EXPECT_NE(log.find(name + " DisplayTextAt(integer 1, integer 0, string \"Total\", integer 0) -> 0 OPOS_SUCCESS ("),
-              std::string::npos) << log;
+    EXPECT_NE(
+        log.find(name +
+                 " DisplayTextAt(integer 1, integer 0, string \"Total\", integer 0) -> 0 OPOS_SUCCESS ("),
+        std::string::npos)
+        << log;
     EXPECT_NE(log.find(name + " wire 6 bytes: 0A 54 6F 74 61 6C"), std::string::npos) << log;
-    EXPECT_NE(log.find(name + " set DeviceEnabled(boolean -1 (True)) -> 0 OPOS_SUCCESS"), std::string::npos) << log;
+    EXPECT_NE(log.find(name + " set DeviceEnabled(boolean -1 (True)) -> 0 OPOS_SUCCESS"), std::string::npos)
+        << log;
     EXPECT_NE(log.find(name + " DeviceRows() -> integer 2"), std::string::npos) << log;
 }
 
@@ -63,9 +67,10 @@ TEST(DeviceSetup, aBrokenEntryGivesNoServiceAndSaysWhyOnStandardErrorAndInTheTra
     serialtest::TempDir dir;
     const std::string name = uniqueDeviceName("broken");
     const auto trace = dir.path() / "trace.log";
-    const auto config = device::parseDeviceConfig("[devices.\"" + name + "\"]\nservice = \"serial\"\ntrace = \"" +
-                                                      trace.string() + "\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
-                                                  "devices.toml", commandSets);
+    const auto config =
+        device::parseDeviceConfig("[devices.\"" + name + "\"]\nservice = \"serial\"\ntrace = \"" +
+                                      trace.string() + "\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
+                                  "devices.toml", commandSets);
     const auto setup = app::setUpDevices(config);
     Driver d(name, setup.registry);
     testing::internal::CaptureStderr();
@@ -79,13 +84,14 @@ TEST(DeviceSetup, aBrokenEntryGivesNoServiceAndSaysWhyOnStandardErrorAndInTheTra
 
 TEST(DeviceSetup, anUnwritableTraceIsAProblemAndTheDeviceStillWorks) {
     const std::string name = uniqueDeviceName("untraced");
-    const auto config = device::parseDeviceConfig("[devices.\"" + name +
-                                                      "\"]\nservice = \"simulated\"\ntrace = \"/nonexistent/dir/t.log\"\n",
-                                                  "devices.toml", commandSets);
+    const auto config = device::parseDeviceConfig(
+        "[devices.\"" + name + "\"]\nservice = \"simulated\"\ntrace = \"/nonexistent/dir/t.log\"\n",
+        "devices.toml", commandSets);
     const auto setup = app::setUpDevices(config);
     ASSERT_EQ(setup.problems.size(), 1u);
-    EXPECT_NE(setup.problems[0].find("devices.toml:1: device \"" + name +
-                                     "\": cannot open the trace file /nonexistent/dir/t.log: No such file or directory"),
+    EXPECT_NE(setup.problems[0].find(
+                  "devices.toml:1: device \"" + name +
+                  "\": cannot open the trace file /nonexistent/dir/t.log: No such file or directory"),
               std::string::npos)
         << setup.problems[0];
     Driver d(name, setup.registry);

@@ -18,7 +18,9 @@ namespace {
 
 constexpr std::array<std::string_view, 2> commandSets{"DM-D", "CD5220"};
 
-device::DeviceConfig parse(std::string_view text) { return device::parseDeviceConfig(text, "devices.toml", commandSets); }
+device::DeviceConfig parse(std::string_view text) {
+    return device::parseDeviceConfig(text, "devices.toml", commandSets);
+}
 
 // The one entry's problem, or the file's problem when there is no entry.
 std::string problemOf(std::string_view text) {
@@ -73,11 +75,11 @@ profile = "DM-D202"
 TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
     const std::map<std::string, std::string> cases{
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nspeed = 9600\n",
-         "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, command-set, "
-         "rows, columns, profile)"},
+         "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, "
+         "command-set, rows, columns, profile)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
-         "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, 19200, 38400, "
-         "57600, 115200)"},
+         "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, 19200, "
+         "38400, 57600, 115200)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = \"fast\"\n",
          "devices.toml:4: device \"A\": baud must be an integer, not a string"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"ESC/POS\"\n",
@@ -96,7 +98,8 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
          "devices.toml:3: device \"A\": key \"port\" does not apply to a simulated display"},
         {"[devices.A]\nservice = \"simulated\"\ntrace = \"\"\n",
          "devices.toml:3: device \"A\": an empty path is not a file"},
-        {"[devices]\nA = 5\n", "devices.toml:2: device \"A\" must be a table ([devices.\"A\"]), not an integer"},
+        {"[devices]\nA = 5\n",
+         "devices.toml:2: device \"A\" must be a table ([devices.\"A\"]), not an integer"},
         // Whole-file problems.
         {"[devices.A]\nservice = \"serial\"\nport = /dev/ttyS0\n", "devices.toml:3: not valid TOML: "},
         {"[devices.A]\nservice = \"simulated\"\n[device.B]\nservice = \"simulated\"\n",
@@ -115,8 +118,9 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
 }
 
 TEST(DeviceConfig, aBrokenEntryKeepsItsNameAndTraceAndTheOthersStaySound) {
-    const auto config = parse("[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nrows = 9\nbaud = 1\n"
-                              "trace = \"/tmp/a.log\"\n[devices.B]\nservice = \"simulated\"\n");
+    const auto config = parse(
+        "[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nrows = 9\nbaud = 1\n"
+        "trace = \"/tmp/a.log\"\n[devices.B]\nservice = \"simulated\"\n");
     ASSERT_EQ(config.entries.size(), 2u);
     // The earliest of two problems is the one told.
     EXPECT_EQ(config.find("A")->problem, "devices.toml:4: device \"A\": rows must be 1 to 4, not 9");
@@ -130,12 +134,14 @@ TEST(DeviceConfig, laterFilesOverrideEarlierOnesEntryByEntry) {
     const std::filesystem::path dir(folder);
     std::filesystem::create_directories(dir / "xdg/linedisplaytest");
     std::ofstream(dir / "xdg/linedisplaytest/devices.toml")
-        << "[devices.A]\nservice = \"simulated\"\n[devices.B]\nservice = \"simulated\"\nprofile = \"DM-D202\"\n";
+        << "[devices.A]\nservice = \"simulated\"\n[devices.B]\nservice = \"simulated\"\nprofile = "
+           "\"DM-D202\"\n";
     std::ofstream(dir / "named.toml") << "[devices.B]\nservice = \"serial\"\nport = \"/dev/ttyS1\"\n";
 
-    const std::map<std::string, std::string> environment{{"XDG_CONFIG_HOME", (dir / "xdg").string()},
-                                                         {"HOME", "/nonexistent"},
-                                                         {"LDT_DEVICE_CONFIG", (dir / "named.toml").string()}};
+    const std::map<std::string, std::string> environment{
+        {"XDG_CONFIG_HOME", (dir / "xdg").string()},
+        {"HOME", "/nonexistent"},
+        {"LDT_DEVICE_CONFIG", (dir / "named.toml").string()}};
     const auto places = device::configPlaces([&](const char* name) -> const char* {
         const auto it = environment.find(name);
         return it == environment.end() ? nullptr : it->second.c_str();
@@ -160,6 +166,7 @@ TEST(DeviceConfig, laterFilesOverrideEarlierOnesEntryByEntry) {
     const auto missing = device::loadDeviceConfig({{}, dir / "nope.toml"}, commandSets);
     ASSERT_EQ(missing.problems.size(), 1u);
     EXPECT_EQ(missing.problems[0],
-              (dir / "nope.toml").string() + ":0: the device configuration named by LDT_DEVICE_CONFIG does not exist");
+              (dir / "nope.toml").string() +
+                  ":0: the device configuration named by LDT_DEVICE_CONFIG does not exist");
     std::filesystem::remove_all(dir);
 }

@@ -21,7 +21,9 @@ class Pty {
 public:
     Pty() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) throw std::runtime_error("no pty");
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+            throw std::runtime_error("no pty");
+        }
         slavePath_ = ::ptsname(master_);
     }
     ~Pty() { closeMaster(); }

@@ -26,6 +26,7 @@ struct Row {
 // writer never spends bytes putting it back where the model has it.
 const std::vector<Row>& script() {
     static const std::vector<Row> rows{
+        // clang-format off
         // Enable: initialise, overwrite mode, cursor off, brightest level,
         // code table 0 (PC437); the CD5220 has no code-table command.
         {"enable", {}, "\x1B\x40\x1F\x01\x1F\x43\x00\x1F\x58\x04\x1B\x74\x00"s, "\x1B\x40\x1B\x11\x1B\x5F\x00\x1B\x2A\x04"s},
@@ -47,6 +48,7 @@ const std::vector<Row>& script() {
         {"code page", {op::Text{U"H\u00E9"}}, "H\x82", "H\x82"},
         // Nothing changes on the display: nothing is sent.
         {"same picture", {op::SetCursor{0, 2}}, "", ""},
+        // clang-format on
     };
     return rows;
 }
@@ -58,7 +60,8 @@ void runScript(const serial::CommandSet& set, const std::function<const std::str
     ASSERT_EQ(display.enable(), 0);
     for (const Row& row : script()) {
         for (const DisplayOp& o : row.ops) display.apply(o);
-        EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes(expected(row))) << set.name << ": " << row.what;
+        EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes(expected(row)))
+            << set.name << ": " << row.what;
     }
     EXPECT_EQ(display.shown().shownRows()[0], u"H\u00E9                  ");
 }
@@ -89,7 +92,8 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     const auto dmD = serial::profileFor(serial::dmD(), 2, 20);
     EXPECT_EQ(dmD.capBlink, cap::blinkAll);
     EXPECT_EQ(dmD.capReverse, cap::reverseAll);
-    EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()), (std::vector<std::int32_t>{20, 40, 60, 100}));
+    EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()),
+              (std::vector<std::int32_t>{20, 40, 60, 100}));
     EXPECT_EQ(dmD.characterSetList, "437,850,852,858,866,998,1252");
     const auto cd = serial::profileFor(serial::cd5220(), 4, 40);
     EXPECT_EQ(cd.capBlink, cap::blinkNone);
@@ -97,4 +101,24 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     EXPECT_EQ(cd.characterSetList, "437,998");
     EXPECT_EQ(cd.rows, 4);
     EXPECT_EQ(cd.columns, 40);
+}
+
+TEST(SerialDisplay, externalHealthCheckLightsEveryCellThenPutsThePictureBack) {
+    serialtest::Pty pty;
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &serial::dmD(), 2, 20});
+    display.claim(std::chrono::milliseconds(0));
+    ASSERT_EQ(display.enable(), 0);
+    display.apply(op::Text{U"HELLO"});
+    const DisplayModel before = display.shown();
+    pty.take();
+    const HealthReport report = display.checkHealth(2);
+    EXPECT_EQ(report.result, 0);
+    EXPECT_EQ(report.text, u"External HCheck: Successful");
+    EXPECT_EQ(display.shown(), before);
+    // Home, 40 stars (wrapping back to home), then the picture redrawn:
+    // clear, home and "HELLO" is cheaper than rewriting 35 blanks.
+    EXPECT_EQ(pty.take(), "\x0B" + std::string(40, '*') + "\x0C\x0BHELLO");
+    EXPECT_EQ(display.checkHealth(1).result, 0);
+    display.release();
+    EXPECT_EQ(display.checkHealth(1).result, 108);
 }

@@ -190,9 +190,24 @@ TEST(SerialFaults, displayGoingAwayMidWriteGivesOffline) {
     testing::internal::CaptureStderr();
     const auto started = Clock::now();
     EXPECT_EQ(d.call("DisplayText", {S(u"half"), I(0)}), OPOS_E_OFFLINE);
-    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(900));  // the hang-up ended the wait, not the deadline
+    EXPECT_LT(Clock::now() - started,
+              std::chrono::milliseconds(900));  // the hang-up ended the wait, not the deadline
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("went away"), std::string::npos) << err;
     EXPECT_EQ(d.shownRows()[0], std::u16string(20, u' '));
     ::close(filler);
+}
+
+TEST(SerialFaults, releaseAndCloseGiveThePortBack) {
+    serialtest::Pty pty;
+    // Two device names for one port, as two entries of a configuration may.
+    Driver first = serialDriver(pty.slavePath());
+    Driver second = serialDriver(pty.slavePath());
+    ASSERT_TRUE(first.openClaimEnable());
+    ASSERT_EQ(second.open(), OPOS_SUCCESS);
+    EXPECT_EQ(claimQuietly(second, 100), OPOS_E_TIMEOUT);
+    ASSERT_EQ(first.call("ReleaseDevice"), OPOS_SUCCESS);
+    EXPECT_EQ(second.call("ClaimDevice", {I(100)}), OPOS_SUCCESS);
+    ASSERT_EQ(second.call("Close"), OPOS_SUCCESS);
+    EXPECT_EQ(first.call("ClaimDevice", {I(100)}), OPOS_SUCCESS);
 }

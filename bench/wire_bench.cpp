@@ -1,0 +1,201 @@
+// Wire benchmark: a standard script of console operations against a 2x20
+// serial display on a real pseudo-terminal at 9600 baud, through the control
+// object exactly as the console's buttons drive it, with a reader draining
+// the other side as a display would. For each command set it prints the
+// bytes each operation sent against the least bytes it needs, and the time
+// each call took against the wire time of its bytes (10 bits a byte).
+// Targets: bytes at most 1.05 x the least; time within 1.10 x the wire time.
+//
+// The least bytes, counted by hand for the script below (the cursor is hidden
+// throughout, so it need not be put back after writing; after a clear the
+// cursor's place is not documented, so a writer must move it before text):
+//   1 DisplayText "Welcome" from home                                7
+//   2 DisplayTextAt (1,0) "Milk 1.29": 2 bytes to reach (1,0) from
+//     (0,7) (leftmost + down, or bottom-left), 9 characters            11
+//   3 DisplayTextAt (1,0) "Bread 2.49": leftmost (1), all 10 cells
+//     differ                                                          11
+//   4 DisplayTextAt (1,0) "Bread 2.59": only "4" -> "5" changes; from
+//     (1,10) two steps left (2) and the character (1)                  3
+//   5 ClearText: clear screen                                          1
+//   6 DisplayText "Thank you": home (1), 9 characters                 10
+//   7 DeviceBrightness 40: the brightness command and its level        3
+//   8 DisplayText " - come again" at (0,9): 13 characters; the three
+//     unchanged blanks among them cost a byte each to step over        13
+//   9 DisplayText "Next customer please" at (1,2): scrolls. Row 1
+//     becomes "inNext customer plea" (19 of 20 cells change; the one
+//     at column 9 ("u") sits inside the run, the last ("a") does not),
+//     row 2 becomes "se": home (1), 19 characters, then (1,0) is two
+//     steps on, the cheapest being to re-send "a" (1), "se" (2).
+//     Clearing first costs 24, vertical scroll mode 24.                23
+//  10 ClearText                                                         1
+//                                                                     ---
+//                                                                      83
+// Both command sets have one-byte home, leftmost, left and down moves and a
+// three-byte brightness command, so the least is 83 for each.
+#include "device/LineDisplayControl.h"
+#include "display/Operations.h"
+#include "display/ResultCodes.h"
+#include "serial/SerialDisplay.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using display::Variant;
+
+constexpr std::int32_t baud = 9600;
+constexpr double bytesTarget = 1.05;
+constexpr double timeTarget = 1.10;
+
+struct Step {
+    const char* what;
+    std::string operation;
+    std::vector<Variant> arguments;
+    bool put;  // a property write
+    std::uint64_t least;
+};
+
+Variant I(std::int32_t v) { return Variant::fromInt32(v); }
+Variant S(const char16_t* v) { return Variant::fromString(v); }
+
+const std::vector<Step>& script() {
+    static const std::vector<Step> steps{
+        // clang-format off
+        {"DisplayText \"Welcome\"", "DisplayText", {S(u"Welcome"), I(0)}, false, 7},
+        {"DisplayTextAt 1,0 \"Milk 1.29\"", "DisplayTextAt", {I(1), I(0), S(u"Milk 1.29"), I(0)}, false, 11},
+        {"DisplayTextAt 1,0 \"Bread 2.49\"", "DisplayTextAt", {I(1), I(0), S(u"Bread 2.49"), I(0)}, false, 11},
+        {"DisplayTextAt 1,0 \"Bread 2.59\"", "DisplayTextAt", {I(1), I(0), S(u"Bread 2.59"), I(0)}, false, 3},
+        {"ClearText", "ClearText", {}, false, 1},
+        {"DisplayText \"Thank you\"", "DisplayText", {S(u"Thank you"), I(0)}, false, 10},
+        {"DeviceBrightness = 40", "DeviceBrightness", {I(40)}, true, 3},
+        {"DisplayText \" - come again\"", "DisplayText", {S(u" - come again"), I(0)}, false, 13},
+        {"DisplayText (scrolls)", "DisplayText", {S(u"Next customer please"), I(0)}, false, 23},
+        {"ClearText", "ClearText", {}, false, 1},
+        // clang-format on
+    };
+    return steps;
+}
+
+std::int32_t invoke(device::LineDisplayControl& control, const Step& step) {
+    const auto& op = display::operationNamed(step.operation);
+    if (step.put) {
+        control.invoke(op.id, display::invokePropertyPut, step.arguments);
+        return control.invoke(display::operationNamed("ResultCode").id, display::invokePropertyGet, {})
+            .int32();
+    }
+    return control.invoke(op.id, display::invokeMethod, step.arguments).int32();
+}
+
+// Runs the script on one command set; false when a call failed.
+bool run(const serial::CommandSet& set, bool& withinTargets) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        std::perror("wire_bench: no pseudo-terminal");
+        return false;
+    }
+    const std::string port = ::ptsname(master);
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint64_t> received{0};
+    std::thread reader([&] {
+        char buffer[256];
+        while (!stop) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {
+                const ssize_t n = ::read(master, buffer, sizeof buffer);
+                if (n > 0) received += static_cast<std::uint64_t>(n);
+            }
+        }
+    });
+
+    serial::SerialDisplay* display = nullptr;
+    auto registry = std::make_shared<device::DeviceRegistry>();
+    const std::string name = "WireBench." + std::to_string(::getpid());
+    registry->add(name, [&] {
+        auto made =
+            std::make_unique<serial::SerialDisplay>(serial::SerialSettings{name, port, baud, &set, 2, 20});
+        display = made.get();
+        return made;
+    });
+    device::LineDisplayControl control(registry);
+    const Variant deviceName = Variant::fromString(std::u16string(name.begin(), name.end()));
+    bool ok = invoke(control, {"Open", "Open", {deviceName}, false, 0}) == 0 &&
+              invoke(control, {"Claim", "ClaimDevice", {I(1000)}, false, 0}) == 0 &&
+              invoke(control, {"Enable", "DeviceEnabled", {Variant::fromBool(true)}, true, 0}) == 0;
+    if (!ok) {
+        std::fprintf(stderr, "wire_bench: could not open, claim and enable the display on %s\n",
+                     port.c_str());
+    }
+
+    std::printf("\n%s command set, 2x20 on a pseudo-terminal at %d baud\n", std::string(set.name).c_str(),
+                baud);
+    std::printf("  %-32s %6s %6s %9s %9s %10s\n", "operation", "bytes", "least", "time ms", "wire ms",
+                "time/wire");
+    std::uint64_t totalBytes = 0, totalLeast = 0;
+    double totalTime = 0, totalWire = 0, worst = 0;
+    for (const Step& step : script()) {
+        if (!ok) break;
+        const std::uint64_t before = display->bytesSent();
+        const auto started = Clock::now();
+        const std::int32_t result = invoke(control, step);
+        const double took = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+        const std::uint64_t bytes = display->bytesSent() - before;
+        if (result != 0) {
+            std::fprintf(stderr, "wire_bench: %s gave %d\n", step.what, result);
+            ok = false;
+            break;
+        }
+        const double wire = static_cast<double>(bytes) * 10.0 * 1000.0 / baud;
+        const double ratio = wire > 0 ? took / wire : 0;
+        worst = std::max(worst, ratio);
+        totalBytes += bytes;
+        totalLeast += step.least;
+        totalTime += took;
+        totalWire += wire;
+        std::printf("  %-32s %6llu %6llu %9.3f %9.3f %10.3f\n", step.what,
+                    static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(step.least), took,
+                    wire, ratio);
+    }
+    invoke(control, {"Close", "Close", {}, false, 0});
+    // Let the reader take the last bytes, then check nothing was lost.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stop = true;
+    reader.join();
+    ::close(master);
+    if (!ok) return false;
+
+    const double byteRatio = static_cast<double>(totalBytes) / static_cast<double>(totalLeast);
+    const double timeRatio = totalTime / totalWire;
+    std::printf("  bytes sent %llu, least %llu: ratio %.3f (target <= %.2f) %s\n",
+                static_cast<unsigned long long>(totalBytes), static_cast<unsigned long long>(totalLeast),
+                byteRatio, bytesTarget, byteRatio <= bytesTarget ? "met" : "MISSED");
+    std::printf(
+        "  script time %.3f ms, wire time %.3f ms: ratio %.3f (target <= %.2f) %s; worst operation %.3f\n",
+        totalTime, totalWire, timeRatio, timeTarget, timeRatio <= timeTarget ? "met" : "MISSED", worst);
+    std::printf("  bytes the display received (enable and script): %llu\n",
+                static_cast<unsigned long long>(received.load()));
+    withinTargets = withinTargets && byteRatio <= bytesTarget && timeRatio <= timeTarget;
+    return true;
+}
+
+}  // namespace
+
+int main() {
+    bool withinTargets = true;
+    bool ok = true;
+    for (const serial::CommandSet& set : serial::commandSets()) ok = run(set, withinTargets) && ok;
+    std::printf("\n%s\n", !ok             ? "wire benchmark FAILED to run"
+                          : withinTargets ? "all targets met"
+                                          : "targets MISSED");
+    return ok ? 0 : 1;
+}
