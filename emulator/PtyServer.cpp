@@ -36,9 +36,18 @@ PtyServer::PtyServer(Options options) : options_(std::move(options)) {
     // Never replace anything but a link: a file of the same name is the
     // user's, not a stale pty link of ours.
     struct stat st {};
-    if (lstat(options_.link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-        errno = EEXIST;
-        fail("link " + options_.link + " exists and is not a symbolic link");
+    if (lstat(options_.link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            errno = EEXIST;
+            fail("link " + options_.link + " exists and is not a symbolic link");
+        }
+        // A terminal's /dev/pts entry goes when its server closes it: a link
+        // to one that is still there belongs to a display being served.
+        struct stat target {};
+        if (stat(options_.link.c_str(), &target) == 0) {
+            errno = EBUSY;
+            fail("link " + options_.link + " is in use by a running display (it leads to an open terminal)");
+        }
     }
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) fail("posix_openpt");

@@ -19,7 +19,7 @@ namespace emulator {
 class PtyServer {
 public:
     struct Options {
-        std::string link;          // the stable path; replaced if it is a stale link
+        std::string link;          // the stable path; replaced only if it is a link to nothing
         std::int32_t baud = 0;     // pace reading to this rate (10 bits a byte); 0 reads at once
     };
 

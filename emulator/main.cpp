@@ -19,6 +19,7 @@
 #include <atomic>
 #include <optional>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -151,6 +152,13 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
 int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) return 2;
+    // Qt ends the program with an abort when it finds no screen: say so first.
+    auto set = [](const char* name) { return std::getenv(name) != nullptr && *std::getenv(name) != '\0'; };
+    if (!options.headless && !set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) {
+        std::cerr << "ldt-virtual-display: no display to open a window on (DISPLAY is not set); "
+                     "use --headless, or run it under X\n";
+        return 2;
+    }
     struct sigaction action {};
     action.sa_handler = requestStop;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);

@@ -44,7 +44,8 @@ cleanup() {
     kill "${pids[i]}" 2>/dev/null || true
     wait "${pids[i]}" 2>/dev/null || true
   done
-  [ -n "$config" ] && rm -f "$config"
+  [ -n "$config" ] && rm -f "$config" "$config.start"
+  return 0
 }
 trap cleanup EXIT
 
@@ -68,14 +69,23 @@ fi
 
 if ((virtual)); then
   link="$XDG_RUNTIME_DIR/ldt-virtual-display"
-  "$here/build-console/emulator/ldt-virtual-display" --link "$link" --command-set DM-D --baud 9600 "${where[@]}" &
+  config="$(mktemp "$XDG_RUNTIME_DIR/devices.XXXXXX.toml")"
+  # It says "link ..." once its pty is served; until then, or if it ends
+  # (say another one serves that link already), the console must not start.
+  started="$config.start"
+  "$here/build-console/emulator/ldt-virtual-display" --link "$link" --command-set DM-D --baud 9600 "${where[@]}" \
+    > >(tee "$started") 2>&1 &
   pids+=($!)
-  for _ in $(seq 50); do [ -L "$link" ] && break; sleep 0.1; done
-  if [ ! -L "$link" ]; then
-    echo "console: the virtual display did not start (no $link); see its message above" >&2
+  for _ in $(seq 100); do
+    grep -q "^ldt-virtual-display: link " "$started" 2>/dev/null && break
+    kill -0 "${pids[-1]}" 2>/dev/null || break
+    sleep 0.1
+  done
+  if ! grep -q "^ldt-virtual-display: link " "$started" 2>/dev/null; then
+    sleep 0.2  # let tee show its message
+    echo "console: the virtual display did not start; see its message above" >&2
     exit 1
   fi
-  config="$(mktemp "$XDG_RUNTIME_DIR/devices.XXXXXX.toml")"
   cat >"$config" <<TOML
 # Written by scripts/console.sh for this run: the console's default display
 # on the virtual display's pseudo-terminal.

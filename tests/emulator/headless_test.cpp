@@ -32,6 +32,9 @@ public:
             dup2(out[1], 2);
             ::close(out[0]);
             ::close(out[1]);
+            // No screen of any kind: headless runs need none, and the others
+            // must say that they have none.
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
             std::vector<char*> argv{const_cast<char*>(VIRTUAL_DISPLAY_PATH)};
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
@@ -123,6 +126,9 @@ TEST(HeadlessProgram, refusesBadOptionsWithAReason) {
     Program badBaud({"--headless", "--baud", "96OO"});
     EXPECT_EQ(badBaud.wait(), 2);
     EXPECT_TRUE(badBaud.waitFor("baud rate \"96OO\" is not a number"));
+    Program noScreen({"--link", "/nonexistent-folder/display"});
+    EXPECT_EQ(noScreen.wait(), 2);
+    EXPECT_TRUE(noScreen.waitFor("no display to open a window on"));
     Program noFolder({"--headless", "--link", "/nonexistent-folder/display"});
     EXPECT_EQ(noFolder.wait(), 1);
     EXPECT_TRUE(noFolder.waitFor("cannot serve the display: symlink /nonexistent-folder/display"));

@@ -60,7 +60,7 @@ TEST(PtyServer, bytesThroughTheLinkArriveUnchangedFromWriterAfterWriter) {
     EXPECT_EQ(server.readFor(10ms), "");
 }
 
-TEST(PtyServer, replacesAStaleLinkButNeverAFileAndRemovesOnlyItsOwnLink) {
+TEST(PtyServer, replacesAStaleLinkButNeverAFileOrARunningDisplaysLinkAndRemovesOnlyItsOwn) {
     TempFolder tmp;
     const fs::path link = tmp.path / "display";
     fs::create_symlink("/dev/pts/does-not-exist", link);
@@ -70,13 +70,22 @@ TEST(PtyServer, replacesAStaleLinkButNeverAFileAndRemovesOnlyItsOwnLink) {
     }
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 
-    // A newer server took the name: the older one leaves it alone.
+    // A running display keeps its name; and a link pointed elsewhere since
+    // is not removed by the server that made it.
     {
-        auto older = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link.string(), 0});
-        emulator::PtyServer newer({link.string(), 0});
-        older.reset();
-        EXPECT_EQ(fs::read_symlink(link), newer.terminalPath());
+        emulator::PtyServer running({link.string(), 0});
+        try {
+            emulator::PtyServer second({link.string(), 0});
+            FAIL() << "a running display's link was taken";
+        } catch (const std::system_error& e) {
+            EXPECT_NE(std::string(e.what()).find("is in use by a running display"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(fs::read_symlink(link), running.terminalPath());
+        fs::remove(link);
+        fs::create_symlink("/dev/null", link);
     }
+    EXPECT_EQ(fs::read_symlink(link), "/dev/null");
+    fs::remove(link);
 
     std::ofstream(link) << "the user's file";
     try {
