@@ -116,6 +116,7 @@ void Panel::paintEvent(QPaintEvent*) {
     // Two passes: first the unlit dots and every glow, then the lit dots on
     // top, so that a neighbour's glow never dims a dot.
     QVector<QPointF> litDots;
+    QVector<QPointF> carvedDots;  // unlit dots of reversed cells, drawn over the glow
     p.setPen(Qt::NoPen);
     for (int r = 0; r < model_.deviceRows(); ++r) {
         for (int c = 0; c < model_.deviceColumns(); ++c) {
@@ -131,6 +132,8 @@ void Panel::paintEvent(QPaintEvent*) {
                     const QPointF centre = dotCentre(l, r, c, x, y);
                     if (on && displayLit) {
                         litDots.push_back(centre);
+                    } else if (reversed && displayLit && !hidden) {
+                        carvedDots.push_back(centre);
                     } else {
                         p.setBrush(darkDot);
                         p.drawEllipse(centre, dotRadius, dotRadius);
@@ -151,6 +154,10 @@ void Panel::paintEvent(QPaintEvent*) {
     }
     p.setBrush(lit(1.0));
     for (const QPointF& centre : litDots) p.drawEllipse(centre, dotRadius, dotRadius);
+    // A reversed character is the dark dots among lit ones: the neighbours'
+    // glow must not fill them in, or the character is lost.
+    p.setBrush(glassBottom);
+    for (const QPointF& centre : carvedDots) p.drawEllipse(centre, dotRadius * 1.15, dotRadius * 1.15);
 }
 
 }  // namespace emulator::qt
