@@ -172,3 +172,41 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
         fs::remove_all(folder);
     }
 }
+
+TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItOnceItIsBack) {
+    char pattern[] = "/tmp/ldt-e2e-XXXXXX";
+    const fs::path folder = mkdtemp(pattern);
+    const std::string link = (folder / "display").string();
+    auto server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
+    const fs::path config = folder / "devices.toml";
+    std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << link << "\"\nbaud = 115200\n";
+    ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
+    const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
+    ::unsetenv("LDT_DEVICE_CONFIG");
+    RealConsole c(devices.registry);
+    c.click("Command2");
+    c.click("Command3");
+    c.click("Command4");
+    c.click("Command7");
+    EXPECT_EQ(c.form.label("Label1"), u"OPOS_SUCCESS");
+
+    server.reset();  // the virtual display ends, as an unplugged display does
+    c.click("Command6");
+    c.click("Command49");
+    EXPECT_EQ(c.form.label("Label34"), u"108");
+
+    // Back under the same link, it is blank until Enable draws the picture again.
+    server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
+    emulator::VirtualDisplay screen(serial::dmD());
+    c.click("Command4");
+    c.click("Command49");
+    EXPECT_EQ(c.form.label("Label34"), u"0");
+    drain(*server, screen);
+    EXPECT_EQ(screen.model().shownRows(), c.device().shownRows());
+    EXPECT_EQ(screen.model().shownRows()[0], padded(u"Disp Text Test"));
+    EXPECT_EQ(screen.faultCount(), 0u);
+    c.click("Command1");
+    c.click("cmdExit");
+    server.reset();
+    fs::remove_all(folder);
+}
