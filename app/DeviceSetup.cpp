@@ -5,6 +5,7 @@
 #include "serial/SerialDisplay.h"
 
 #include <cstdlib>
+#include <map>
 #include <stdexcept>
 
 namespace app {
@@ -14,17 +15,22 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
     setup.problems = config.problems;
     auto registry = std::make_shared<device::DeviceRegistry>();
     registry->addAll(*device::DeviceRegistry::builtIn());
+    // Devices that name the same trace file share its one writer.
+    std::map<std::string, std::shared_ptr<device::Trace>> traces;
     for (const device::DeviceEntry& entry : config.entries) {
         std::shared_ptr<device::Trace> trace;
         if (!entry.trace.empty()) {
             try {
-                trace = std::make_shared<device::Trace>(entry.trace);
+                auto& shared = traces[entry.trace];
+                if (!shared) shared = std::make_shared<device::Trace>(entry.trace);
+                trace = shared;
             } catch (const std::exception& e) {
                 setup.problems.push_back(entry.file + ":" + std::to_string(entry.line) + ": device \"" +
                                          entry.name + "\": " + e.what() + "; its calls are not traced");
             }
         }
         if (!entry.problem.empty()) {
+            setup.problems.push_back(entry.problem);
             const std::string problem = "its device configuration entry is broken: " + entry.problem;
             registry->add(
                 entry.name,

@@ -21,7 +21,7 @@ struct DeviceSetup {
 };
 
 // The registry for a configuration; problems are the configuration's file
-// problems and any trace file that cannot be opened.
+// and entry problems and any trace file that cannot be opened.
 DeviceSetup setUpDevices(const device::DeviceConfig& config);
 
 // The registry for the configuration files of this user and machine.

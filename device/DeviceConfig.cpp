@@ -273,7 +273,7 @@ DeviceConfig loadDeviceConfig(const ConfigPlaces& places, std::span<const std::s
         if (!std::filesystem::exists(path, error)) {
             if (mustExist) {
                 config.problems.push_back(
-                    path.string() + ":0: the device configuration named by LDT_DEVICE_CONFIG does not exist");
+                    path.string() + ": the device configuration named by LDT_DEVICE_CONFIG does not exist");
             }
             return;
         }
@@ -281,7 +281,7 @@ DeviceConfig loadDeviceConfig(const ConfigPlaces& places, std::span<const std::s
         std::ostringstream text;
         text << in.rdbuf();
         if (!in.good() && !in.eof()) {
-            config.problems.push_back(path.string() + ":0: cannot be read");
+            config.problems.push_back(path.string() + ": cannot be read");
             return;
         }
         config.merge(parseDeviceConfig(text.str(), path.string(), commandSets));

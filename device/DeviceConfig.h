@@ -56,7 +56,7 @@ struct DeviceEntry {
 
 struct DeviceConfig {
     std::vector<DeviceEntry> entries;   // one per device name, in name order
-    std::vector<std::string> problems;  // of whole files, "<file>:<line>: <what is wrong>"
+    std::vector<std::string> problems;  // of whole files, "<file>[:<line>]: <what is wrong>"
 
     const DeviceEntry* find(std::string_view name) const;
     // Adds another file's configuration: its entries replace those of the same name.

@@ -158,12 +158,14 @@ void SerialDisplay::send(const std::string& bytes) {
     }
     bytesSent_ += bytes.size();
     if (trace_) trace_->wire(settings_.deviceName, bytes);
-    // Wake when the line is free, not the default 50 us of timer slack
-    // later: a one-byte write takes only a millisecond on the wire.
+    // Return when the line is free: sleep (without the default 50 us of
+    // timer slack) until just before, then yield the last moment away, as
+    // waking from a sleep can take longer than a byte's 0.1 ms on the wire.
     const int slack = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
     ::prctl(PR_SET_TIMERSLACK, 1000, 0, 0, 0);
-    std::this_thread::sleep_until(lineFree_);
+    std::this_thread::sleep_until(lineFree_ - std::chrono::microseconds(150));
     if (slack > 0) ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
+    while (Clock::now() < lineFree_) std::this_thread::yield();
 }
 
 device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
@@ -185,8 +187,15 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
         pattern.setCursor(0, 0);
         pattern.writeText(std::u32string(static_cast<std::size_t>(profile_.rows * profile_.columns), U'*'),
                           device::attribute::normal, false);
-        show(pattern);
-        show(saved);
+        try {
+            show(pattern);
+            show(saved);
+        } catch (const device::DeviceFailure&) {
+            // The display went away under the pattern: what it must show
+            // when it is back (and redrawn) is still the saved picture.
+            state_.picture = saved;
+            throw;
+        }
         return {display::OPOS_SUCCESS, u"External HCheck: Successful"};
     }
     case 3:

@@ -72,11 +72,13 @@ TEST(DeviceSetup, aBrokenEntryGivesNoServiceAndSaysWhyOnStandardErrorAndInTheTra
                                       trace.string() + "\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
                                   "devices.toml", commandSets);
     const auto setup = app::setUpDevices(config);
+    const std::string reason = "devices.toml:5: device \"" + name + "\": baud 9601 is not a supported speed";
+    ASSERT_EQ(setup.problems.size(), 1u);  // told at start-up too
+    EXPECT_TRUE(setup.problems[0].starts_with(reason)) << setup.problems[0];
     Driver d(name, setup.registry);
     testing::internal::CaptureStderr();
     EXPECT_EQ(d.open(), OPOS_E_NOSERVICE);
     const std::string err = testing::internal::GetCapturedStderr();
-    const std::string reason = "devices.toml:5: device \"" + name + "\": baud 9601 is not a supported speed";
     EXPECT_NE(err.find(reason), std::string::npos) << err;
     EXPECT_NE(slurp(trace).find(reason), std::string::npos);
     EXPECT_NE(slurp(trace).find("Open(string \"" + name + "\") -> 104 OPOS_E_NOSERVICE"), std::string::npos);

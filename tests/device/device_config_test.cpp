@@ -167,6 +167,6 @@ TEST(DeviceConfig, laterFilesOverrideEarlierOnesEntryByEntry) {
     ASSERT_EQ(missing.problems.size(), 1u);
     EXPECT_EQ(missing.problems[0],
               (dir / "nope.toml").string() +
-                  ":0: the device configuration named by LDT_DEVICE_CONFIG does not exist");
+                  ": the device configuration named by LDT_DEVICE_CONFIG does not exist");
     std::filesystem::remove_all(dir);
 }
