@@ -172,6 +172,13 @@ std::string toCodePage(std::u32string_view text, std::int32_t characterSet) {
     return bytes;
 }
 
+char32_t fromCodePage(unsigned char byte, std::int32_t characterSet) {
+    if (byte >= 0x20 && byte < 0x7F) return byte;
+    const ByteTable* table = byteTableOf(characterSet);
+    if (table == nullptr || (*table)[byte] == 0) return U'?';
+    return (*table)[byte];
+}
+
 bool knownCharacterSet(std::int32_t characterSet) {
     return characterSet == charSetUnicode || repertoireOf(characterSet) != nullptr;
 }

@@ -31,4 +31,9 @@ std::u32string mapToCharacterSet(std::u16string_view text, std::int32_t characte
 // Empty for a set that is not a single-byte code page (Unicode).
 std::string toCodePage(std::u32string_view text, std::int32_t characterSet);
 
+// The character a byte of a single-byte code page shows (what a display
+// draws for a byte off the wire): ASCII as itself, '?' for a byte the page
+// does not define as printable or a set that is no single-byte code page.
+char32_t fromCodePage(unsigned char byte, std::int32_t characterSet);
+
 }  // namespace device

@@ -1,0 +1,172 @@
+// The virtual display's reader: byte streams of both command sets in, the
+// screen and state out, by the hardware's rules. Expected bytes are written
+// out literally from the protocol documents.
+#include "emulator/VirtualDisplay.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::string_literals;
+using namespace std::string_view_literals;
+using emulator::Mode;
+using emulator::VirtualDisplay;
+
+namespace {
+
+VirtualDisplay dmD() { return VirtualDisplay(serial::dmD()); }
+VirtualDisplay cd5220() { return VirtualDisplay(serial::cd5220()); }
+
+std::string row(const VirtualDisplay& d, int r) { return d.rowsText().at(static_cast<std::size_t>(r)); }
+std::string padded(std::string text) { return text.append(20 - text.size(), ' '); }
+
+void expectCursor(const VirtualDisplay& d, int column, int row) {
+    EXPECT_EQ(d.model().cursorColumn() + 1, column) << "cursor column";
+    EXPECT_EQ(d.model().cursorRow() + 1, row) << "cursor row";
+}
+
+}  // namespace
+
+TEST(VirtualDisplayDmD, overwriteModeWrapsRowOneToTwoAndRowTwoToOne) {
+    auto d = dmD();
+    EXPECT_TRUE(d.feed("\x1B\x40\x1F\x01"
+                       "\x1F\x24\x13\x01" "ABC"sv));  // (19,1): A B on row 1, C wraps to (1,2)
+    EXPECT_EQ(row(d, 0), padded("                  AB"));
+    EXPECT_EQ(row(d, 1), padded("C"));
+    expectCursor(d, 2, 2);
+    d.feed("\x1F\x24\x14\x02" "XY"sv);  // (20,2) wraps to (1,1)
+    EXPECT_EQ(row(d, 1).substr(19), "X");
+    EXPECT_EQ(row(d, 0).substr(0, 1), "Y");
+    expectCursor(d, 2, 1);
+    // Cursor moves wrap the same way, and left from (1,1) goes to (20,2).
+    d.feed("\x0B\x08"sv);
+    expectCursor(d, 20, 2);
+    d.feed("\x09"sv);
+    expectCursor(d, 1, 1);
+    d.feed("\x1F\x0A"sv);  // up from row 1 goes to row 2
+    expectCursor(d, 1, 2);
+    d.feed("\x18"sv);  // clears the cursor's row only
+    EXPECT_EQ(row(d, 1), padded(""));
+    EXPECT_EQ(row(d, 0).substr(0, 1), "Y");
+    EXPECT_EQ(d.faultCount(), 0u);
+}
+
+TEST(VirtualDisplayDmD, scrollModesMoveRowsOnlyWhenWritingPastTheEnd) {
+    auto d = dmD();
+    d.feed("\x1F\x02" "\x1F\x24\x01\x01" "upper\x1F\x42" "lower row fills it:"sv);
+    d.feed("!"sv);  // (20,2) written: nothing moves yet
+    EXPECT_EQ(row(d, 0), padded("upper"));
+    EXPECT_EQ(row(d, 1), "lower row fills it:!");
+    d.feed("next"sv);  // writing past (20,2) moves row 2 up and clears it
+    EXPECT_EQ(row(d, 0), "lower row fills it:!");
+    EXPECT_EQ(row(d, 1), padded("next"));
+    expectCursor(d, 5, 2);
+
+    d.feed("\x0C\x1F\x03" "\x1F\x24\x12\x01" "abcde"sv);  // horizontal: the row shifts left at its end
+    EXPECT_EQ(row(d, 0), std::string(15, ' ') + "abcde");
+    EXPECT_EQ(row(d, 1), padded(""));
+    EXPECT_EQ(d.state().mode, Mode::horizontalScroll);
+}
+
+TEST(VirtualDisplayDmD, aStreamSplitAnywhereGivesTheSameScreen) {
+    const std::string stream =
+        "\x1B\x40\x1F\x43\x00\x1F\x58\x02Price\x1F\x24\x05\x02\x1F\x72\x01" "9.99\x1F\x0A\x1F\x0D"s;
+    auto whole = dmD();
+    whole.feed(stream);
+    auto split = dmD();
+    for (char byte : stream) split.feed(std::string_view(&byte, 1));
+    EXPECT_EQ(split.rowsText(), whole.rowsText());
+    EXPECT_TRUE(split.model() == whole.model());
+    EXPECT_TRUE(split.state() == whole.state());
+    EXPECT_EQ(split.pendingBytes(), 0u);
+    EXPECT_EQ(whole.model().brightness(), 40);
+    EXPECT_FALSE(whole.state().cursorVisible);
+    EXPECT_EQ(whole.model().shownCell(1, 4).attribute, device::attribute::reverse);
+    EXPECT_EQ(whole.model().shownCell(0, 0).attribute, device::attribute::normal);
+    expectCursor(whole, 20, 1);
+    // Half a command shows nothing and waits.
+    auto half = dmD();
+    EXPECT_FALSE(half.feed("\x1F\x24\x03"sv));
+    EXPECT_EQ(half.pendingBytes(), 3u);
+}
+
+TEST(VirtualDisplayDmD, unknownAndMalformedSequencesAreReportedNotShown) {
+    auto d = dmD();
+    EXPECT_TRUE(d.feed("A\x1F\x99" "B\x07\x1F\x24\x25\x01\x1F\x58\x09\x1B\x74\x63" "C"sv));
+    EXPECT_EQ(row(d, 0), padded("ABC"));  // nothing of the bad sequences shows
+    ASSERT_EQ(d.faultCount(), 5u);
+    EXPECT_EQ(emulator::hex(d.faults()[0].bytes), "1F 99");
+    EXPECT_EQ(d.faults()[0].reason, "unknown sequence");
+    EXPECT_EQ(emulator::hex(d.faults()[1].bytes), "07");
+    EXPECT_EQ(d.faults()[2].reason, "column 37 outside 1..20");
+    EXPECT_EQ(d.faults()[3].reason, "brightness level 9 outside 1..4");
+    EXPECT_EQ(d.faults()[4].reason, "code table 99 unknown");
+    EXPECT_EQ(d.model().brightness(), 100);
+    // Only the last few are kept, but all are counted.
+    for (int i = 0; i < 20; ++i) d.feed("\x07"sv);
+    EXPECT_EQ(d.faults().size(), VirtualDisplay::keptFaults);
+    EXPECT_EQ(d.faultCount(), 25u);
+    EXPECT_NE(d.describe().find("fault 07: unknown sequence\nend\n"), std::string::npos);
+}
+
+TEST(VirtualDisplayDmD, deviceStateCommands) {
+    auto d = dmD();
+    d.feed("\x9B\x1B\x74\x02\x9B"sv);  // the same byte in code page 437, then 850
+    EXPECT_EQ(row(d, 0).substr(0, 4), "\u00A2\u00F8");
+    EXPECT_EQ(d.state().characterSet, 850);
+    d.feed("\x1F\x45\x0A"sv);
+    EXPECT_EQ(d.state().blinkInterval, 10);
+    d.feed("\x1F\x45\xFF"sv);
+    EXPECT_FALSE(d.state().displayOn);
+    // User characters show once selected; initialise forgets them.
+    d.feed("\x1B\x26\x01\x41\x41\x7F\x41\x41\x41\x7F\x1B\x25\x01" "AB"sv);
+    EXPECT_EQ(d.model().shownCell(0, 2).character, emulator::userCharacterBase + 'A');
+    EXPECT_EQ(d.model().shownCell(0, 3).character, U'B');
+    EXPECT_EQ(d.state().userCharacters.at('A')[0], 0x7F);
+    // Addressed to the printer only, the display ignores what follows.
+    d.feed("\x1B\x3D\x01" "printer text\x0C\x1B\x3D\x02"sv);
+    EXPECT_EQ(d.model().shownCell(0, 4).character, U' ');
+    EXPECT_NE(row(d, 0), padded(""));
+    d.feed("\x1B\x40"sv);
+    EXPECT_EQ(row(d, 0), padded(""));
+    EXPECT_TRUE(d.state() == emulator::DeviceState{});
+}
+
+TEST(VirtualDisplayCd5220, rowWritesMarqueeAndEscapeCursorMoves) {
+    auto d = cd5220();
+    d.feed("\x1B\x40\x1B\x11" "\x1B\x51\x41Total\x0D" "\x1B\x51\x42" "12.50\x0D"sv);
+    EXPECT_EQ(row(d, 0), padded("Total"));
+    EXPECT_EQ(row(d, 1), padded("12.50"));
+    d.feed("\x1B\x6C\x03\x02\x1B\x5B\x44" "X\x1B\x5B\x41\x1B\x5B\x52" "Z"sv);
+    EXPECT_EQ(row(d, 1), padded("1X.50"));
+    EXPECT_EQ(row(d, 0), padded("Total") .substr(0, 19) + "Z");
+    d.feed("\x1B\x2A\x01\x1B\x5F\x00"sv);
+    EXPECT_EQ(d.model().brightness(), 20);
+    EXPECT_FALSE(d.state().cursorVisible);
+    d.feed("\x1B\x51\x44Welcome to the shop, have a nice day\x0D"sv);  // shown statically
+    EXPECT_EQ(row(d, 0), "Welcome to the shop,");
+    EXPECT_EQ(d.state().marquee, "Welcome to the shop, have a nice day");
+    EXPECT_EQ(d.faultCount(), 0u);
+    // A DM-D-only command is unknown here, and its bytes never show as text.
+    d.feed("\x1F\x58\x02"sv);
+    ASSERT_EQ(d.faultCount(), 2u);
+    EXPECT_EQ(emulator::hex(d.faults()[0].bytes), "1F 58");
+    EXPECT_EQ(emulator::hex(d.faults()[1].bytes), "02");
+    EXPECT_EQ(row(d, 0), "Welcome to the shop,");
+}
+
+TEST(VirtualDisplayCd5220, clearEndsRowTextAndALostCarriageReturnIsMalformed) {
+    auto d = cd5220();
+    d.feed("\x1B\x51\x42" "abc\x0C" "def"sv);  // clear ends string mode, then clears
+    EXPECT_EQ(row(d, 1), padded(""));
+    EXPECT_EQ(row(d, 0), padded("def"));
+    EXPECT_EQ(d.pendingBytes(), 0u);
+    d.feed("\x1B\x51\x41" + std::string(22, 'z') + "\x18");  // too long, ended by a clear of the line
+    EXPECT_EQ(d.faults().back().reason, "row text of 22 bytes, longer than 20");
+    EXPECT_EQ(row(d, 0), padded(""));
+    d.feed("\x1B\x51\x41" + std::string(60, 'x'));
+    ASSERT_EQ(d.faultCount(), 2u);
+    EXPECT_EQ(d.faults()[1].reason, "text without its closing 0D");
+    EXPECT_EQ(d.pendingBytes(), 0u);
+    d.feed("\x1B\x51\x41" + std::string(25, 'y') + "\x0D");
+    EXPECT_EQ(row(d, 0), std::string(20, 'y'));
+    EXPECT_EQ(d.faults().back().reason, "row text of 25 bytes, longer than 20");
+}
