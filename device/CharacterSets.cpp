@@ -37,12 +37,16 @@ constexpr std::array<CodePage, 8> codePages{{
     {charSetAnsi, "CP1252", 1252},
 }};
 
-// The characters of the Basic Multilingual Plane that a code page shows.
-using Repertoire = std::bitset<0x10000>;
+bool printable(char32_t cp) {
+    return cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F) && !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
+}
+
+// Each byte of a code page as the printable code point it shows (0: none).
+using ByteTable = std::array<char32_t, 256>;
 
 #ifdef _WIN32
-std::unique_ptr<Repertoire> decodeRepertoire(unsigned codePage) {
-    auto repertoire = std::make_unique<Repertoire>();
+ByteTable decodeBytes(unsigned codePage) {
+    ByteTable table{};
     for (int byte = 0x20; byte <= 0xFF; ++byte) {
         const char in = static_cast<char>(byte);
         wchar_t out[4] = {};
@@ -50,28 +54,26 @@ std::unique_ptr<Repertoire> decodeRepertoire(unsigned codePage) {
         // without it they would come back as a best-fit or default character.
         const int n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &in, 1, out, 4);
         if (n != 1) continue;  // unassigned, or not exactly one code point
-        repertoire->set(static_cast<char32_t>(out[0]));
+        if (printable(out[0])) table[static_cast<std::size_t>(byte)] = out[0];
     }
-    return repertoire;
+    return table;
 }
 
-std::unique_ptr<Repertoire> decodeRepertoire(const CodePage& page) {
+ByteTable decodeBytes(const CodePage& page) {
     // Code page 858 is 850 with the euro sign in place of the dotless i
     // (0xD5). Some systems (Wine) lack it, and would show nothing but '?'.
     if (page.windowsCodePage == 858 && !::IsValidCodePage(858)) {
-        auto repertoire = decodeRepertoire(850u);
-        repertoire->reset(0x0131);
-        repertoire->set(0x20AC);
-        return repertoire;
+        ByteTable table = decodeBytes(850u);
+        table[0xD5] = U'\u20AC';
+        return table;
     }
-    return decodeRepertoire(page.windowsCodePage);
+    return decodeBytes(page.windowsCodePage);
 }
 #else
-std::unique_ptr<Repertoire> decodeRepertoire(const CodePage& page) {
-    const char* iconvName = page.iconvName;
-    auto repertoire = std::make_unique<Repertoire>();
-    iconv_t cd = iconv_open("UTF-32LE", iconvName);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return repertoire;  // unknown: shows nothing but '?'
+ByteTable decodeBytes(const CodePage& page) {
+    ByteTable table{};
+    iconv_t cd = iconv_open("UTF-32LE", page.iconvName);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return table;  // unknown: shows nothing but '?'
     for (int byte = 0x20; byte <= 0xFF; ++byte) {
         char in = static_cast<char>(byte);
         char* inPtr = &in;
@@ -83,75 +85,46 @@ std::unique_ptr<Repertoire> decodeRepertoire(const CodePage& page) {
         if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) continue;
         if (outLeft != out.size() - 4) continue;  // not exactly one code point
         const char32_t cp = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
-        if (cp < 0x10000) repertoire->set(cp);
+        if (printable(cp)) table[static_cast<std::size_t>(byte)] = cp;
     }
     iconv_close(cd);
-    return repertoire;
+    return table;
 }
 #endif
 
-bool printable(char32_t cp) {
-    return cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F) && !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
-}
+// A code page decoded once: its bytes, and the characters of the Basic
+// Multilingual Plane it shows.
+struct Decoded {
+    ByteTable bytes;
+    std::bitset<0x10000> repertoire;
+};
 
-const Repertoire* repertoireOf(std::int32_t characterSet) {
+const Decoded* decodedOf(std::int32_t characterSet) {
     const CodePage* found = nullptr;
     for (const auto& page : codePages) {
         if (page.characterSet == characterSet) found = &page;
     }
     if (found == nullptr) return nullptr;
     static std::mutex mutex;
-    static std::map<std::int32_t, std::unique_ptr<Repertoire>> built;
+    static std::map<std::int32_t, std::unique_ptr<Decoded>> built;
     std::lock_guard lock(mutex);
     auto& slot = built[characterSet];
-    if (!slot) slot = decodeRepertoire(*found);
-    return slot.get();
-}
-
-// Each byte of a code page as the code point it shows (0: none), for
-// encoding text into that page.
-using ByteTable = std::array<char32_t, 256>;
-
-ByteTable decodeBytes(const char* iconvName) {
-    ByteTable table{};
-    iconv_t cd = iconv_open("UTF-32LE", iconvName);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return table;
-    for (int byte = 0x20; byte <= 0xFF; ++byte) {
-        char in = static_cast<char>(byte);
-        char* inPtr = &in;
-        std::size_t inLeft = 1;
-        std::array<unsigned char, 8> out{};
-        char* outPtr = reinterpret_cast<char*>(out.data());
-        std::size_t outLeft = out.size();
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) continue;
-        if (outLeft != out.size() - 4) continue;
-        const char32_t cp = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
-        if (printable(cp)) table[static_cast<std::size_t>(byte)] = cp;
+    if (!slot) {
+        slot = std::make_unique<Decoded>();
+        slot->bytes = decodeBytes(*found);
+        for (const char32_t cp : slot->bytes) {
+            if (cp != 0 && cp < 0x10000) slot->repertoire.set(cp);
+        }
     }
-    iconv_close(cd);
-    return table;
-}
-
-const ByteTable* byteTableOf(std::int32_t characterSet) {
-    const char* name = nullptr;
-    for (const auto& page : codePages) {
-        if (page.characterSet == characterSet) name = page.iconvName;
-    }
-    if (name == nullptr) return nullptr;
-    static std::mutex mutex;
-    static std::map<std::int32_t, std::unique_ptr<ByteTable>> built;
-    std::lock_guard lock(mutex);
-    auto& slot = built[characterSet];
-    if (!slot) slot = std::make_unique<ByteTable>(decodeBytes(name));
     return slot.get();
 }
 
 }  // namespace
 
 std::string toCodePage(std::u32string_view text, std::int32_t characterSet) {
-    const ByteTable* table = byteTableOf(characterSet);
-    if (table == nullptr) return {};
+    const Decoded* decoded = decodedOf(characterSet);
+    if (decoded == nullptr) return {};
+    const ByteTable* table = &decoded->bytes;
     std::string bytes;
     bytes.reserve(text.size());
     for (const char32_t cp : text) {
@@ -174,17 +147,17 @@ std::string toCodePage(std::u32string_view text, std::int32_t characterSet) {
 
 char32_t fromCodePage(unsigned char byte, std::int32_t characterSet) {
     if (byte >= 0x20 && byte < 0x7F) return byte;
-    const ByteTable* table = byteTableOf(characterSet);
-    if (table == nullptr || (*table)[byte] == 0) return U'?';
-    return (*table)[byte];
+    const Decoded* decoded = decodedOf(characterSet);
+    if (decoded == nullptr || decoded->bytes[byte] == 0) return U'?';
+    return decoded->bytes[byte];
 }
 
 bool knownCharacterSet(std::int32_t characterSet) {
-    return characterSet == charSetUnicode || repertoireOf(characterSet) != nullptr;
+    return characterSet == charSetUnicode || decodedOf(characterSet) != nullptr;
 }
 
 std::u32string mapToCharacterSet(std::u16string_view text, std::int32_t characterSet) {
-    const Repertoire* repertoire = characterSet == charSetUnicode ? nullptr : repertoireOf(characterSet);
+    const Decoded* decoded = characterSet == charSetUnicode ? nullptr : decodedOf(characterSet);
     std::u32string shown;
     shown.reserve(text.size());
     for (const char32_t cp : display::codePoints(text)) {
@@ -192,7 +165,7 @@ std::u32string mapToCharacterSet(std::u16string_view text, std::int32_t characte
         if (showable && characterSet != charSetUnicode) {
             // Code pages are single-byte: nothing outside the BMP, and only
             // what the page's repertoire holds.
-            showable = repertoire != nullptr && cp < 0x10000 && repertoire->test(cp);
+            showable = decoded != nullptr && cp < 0x10000 && decoded->repertoire.test(cp);
         }
         shown.push_back(showable ? cp : U'?');
     }

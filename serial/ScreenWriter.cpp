@@ -100,14 +100,26 @@ std::string ScreenWriter::settingsBytes(DeviceState& state, const device::Displa
             state.blink = wanted;
         }
     }
+    return out;
+}
+
+bool ScreenWriter::reversed(const device::DisplayModel& model, std::int32_t cell) const {
+    return writerForm(*set_, Command::reverse) != nullptr &&
+           (model.shownCell(cell / columns_, cell % columns_).attribute & device::attribute::reverse) != 0;
+}
+
+void ScreenWriter::writeCell(std::string& out, DeviceState& state, const device::DisplayModel& target,
+                             std::int32_t cell) const {
+    // Reverse is a mode for the characters written after it, so it is set
+    // to each cell's own attribute before the cell goes out.
     if (writerForm(*set_, Command::reverse)) {
-        const bool wanted = anyAttribute(target, device::attribute::reverse);
+        const bool wanted = reversed(target, cell);
         if (state.reverse != wanted) {
             out += encode(*set_, Command::reverse, std::string(1, wanted ? '\x01' : '\x00'));
             state.reverse = wanted;
         }
     }
-    return out;
+    out += cellByte(target, cell);
 }
 
 void ScreenWriter::buildMoves() {
@@ -174,14 +186,14 @@ std::size_t ScreenWriter::distance(std::int32_t from, std::int32_t to) const {
     return distance_[static_cast<std::size_t>(from * (rows_ * columns_ + 1) + to)];
 }
 
-void ScreenWriter::travel(std::string& out, const device::DisplayModel& target, std::int32_t from,
-                          std::int32_t to) const {
+void ScreenWriter::travel(std::string& out, DeviceState& state, const device::DisplayModel& target,
+                          std::int32_t from, std::int32_t to) const {
     const std::int32_t nodes = rows_ * columns_ + 1;
     while (from != to) {
         const auto e = firstStep_[static_cast<std::size_t>(from * nodes + to)];
         const Step& s = edges_[static_cast<std::size_t>(from)][static_cast<std::size_t>(e)];
         if (s.write) {
-            out += cellByte(target, from);
+            writeCell(out, state, target, from);
         } else if (s.command == Command::moveTo) {
             const char args[2] = {static_cast<char>(s.to % columns_ + 1),
                                   static_cast<char>(s.to / columns_ + 1)};
@@ -206,7 +218,8 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
     std::vector<Run> runs;
     for (std::int32_t i = 0; i < cells; ++i) {
         const bool differs = state.picture.shownCell(i / columns_, i % columns_).character !=
-                             target.shownCell(i / columns_, i % columns_).character;
+                                 target.shownCell(i / columns_, i % columns_).character ||
+                             reversed(state.picture, i) != reversed(target, i);
         if (!differs) continue;
         if (!runs.empty() && runs.back().end == i) {
             runs.back().end = i + 1;
@@ -283,13 +296,13 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
 
     std::int32_t at = start;
     for (const std::size_t r : order) {
-        travel(out, target, at, runs[r].first);
-        for (std::int32_t i = runs[r].first; i < runs[r].end; ++i) out += cellByte(target, i);
+        travel(out, state, target, at, runs[r].first);
+        for (std::int32_t i = runs[r].first; i < runs[r].end; ++i) writeCell(out, state, target, i);
         at = after(runs[r]);
     }
     if (finalCursor && at != *finalCursor) {
         // Writes along the way put back what the cells already show.
-        travel(out, target, at, *finalCursor);
+        travel(out, state, target, at, *finalCursor);
         at = *finalCursor;
     }
     if (at != unknown) state.cursor = at;

@@ -15,8 +15,9 @@
 // (shortest paths over the cells, found once per writer), where re-sending an
 // unchanged cell also counts as a one-byte step right; clearing the screen
 // first is chosen when it is cheaper. The cursor is positioned only while it
-// is visible. Whole-display blink and reverse follow the cells' attributes
-// where the set has those commands; brightness, code table and the cursor's
+// is visible. Reverse is a mode for the characters written after it: it is
+// switched per cell to follow the cell's attribute. Whole-display blink
+// follows the cells' attributes where the set has the command; brightness, code table and the cursor's
 // visibility are sent only when they change.
 //
 // Pure functions on values; safe from any thread.
@@ -83,8 +84,13 @@ private:
     // rows*columns: position unknown).
     std::size_t distance(std::int32_t from, std::int32_t to) const;
     // Appends the bytes of that cheapest path.
-    void travel(std::string& out, const device::DisplayModel& target, std::int32_t from,
+    void travel(std::string& out, DeviceState& state, const device::DisplayModel& target, std::int32_t from,
                 std::int32_t to) const;
+    // Appends one cell's byte, switching the reverse mode to its attribute first.
+    void writeCell(std::string& out, DeviceState& state, const device::DisplayModel& target,
+                   std::int32_t cell) const;
+    // Whether a cell shows reversed on a display that can reverse characters.
+    bool reversed(const device::DisplayModel& model, std::int32_t cell) const;
     // Appends the bytes that draw every differing cell and leave the cursor
     // at `finalCursor` (when given); updates `state` as they would.
     void drawCells(std::string& out, DeviceState& state, const device::DisplayModel& target,

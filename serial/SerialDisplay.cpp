@@ -45,7 +45,7 @@ device::DeviceProfile profileFor(const CommandSet& set, std::int32_t rows, std::
     p.rows = rows;
     p.columns = columns;
     p.capBlink = has(Command::blink) ? cap::blinkAll : cap::blinkNone;
-    p.capReverse = has(Command::reverse) ? cap::reverseAll : cap::reverseNone;
+    p.capReverse = has(Command::reverse) ? cap::reverseEach : cap::reverseNone;
     p.capBrightness = has(Command::brightness) && !set.levelPercent.empty();
     p.brightnessLevelCount = 0;
     if (p.capBrightness) {

@@ -76,7 +76,7 @@ TEST(SerialDisplay, cd5220SendsTheLeastBytesForEachOperation) {
     runScript(serial::cd5220(), [](const Row& r) -> const std::string& { return r.cd5220; });
 }
 
-TEST(SerialDisplay, wholeDisplayBlinkAndReverseFollowTheCells) {
+TEST(SerialDisplay, blinkFollowsTheWholeDisplayAndReverseEachCharacter) {
     serialtest::Pty pty;
     serial::SerialDisplay display({"test", pty.slavePath(), 115200, &serial::dmD(), 2, 20});
     display.claim(std::chrono::milliseconds(0));
@@ -85,13 +85,21 @@ TEST(SerialDisplay, wholeDisplayBlinkAndReverseFollowTheCells) {
     display.apply(op::Text{U"!", attribute::blinkReverse});
     EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x1F\x45\x0A\x1F\x72\x01!"));
     display.apply(op::Clear{});
-    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x1F\x45\x00\x1F\x72\x00\x0C"s));
+    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x1F\x45\x00\x0C"s));
+    // Clearing leaves the reverse mode on, so reversed text needs no switch;
+    // normal text after it switches the mode back before it is written, and a
+    // cell is re-sent when only its attribute changes.
+    display.apply(op::Text{U"a", attribute::reverse});
+    display.apply(op::Text{U"b", attribute::normal});
+    display.apply(op::SetCursor{0, 0});
+    display.apply(op::Text{U"a", attribute::normal});
+    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x0B" "a" "\x1F\x72\x00" "b" "\x0B" "a"s));
 }
 
 TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     const auto dmD = serial::profileFor(serial::dmD(), 2, 20);
     EXPECT_EQ(dmD.capBlink, cap::blinkAll);
-    EXPECT_EQ(dmD.capReverse, cap::reverseAll);
+    EXPECT_EQ(dmD.capReverse, cap::reverseEach);
     EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()),
               (std::vector<std::int32_t>{20, 40, 60, 100}));
     EXPECT_EQ(dmD.characterSetList, "437,850,852,858,866,998,1252");
