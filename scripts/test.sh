@@ -40,7 +40,7 @@ sanitized() {
   (cd "$here/build-asan" &&
     ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0:log_path=$reports/asan" \
     UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan" \
-    LSAN_OPTIONS="suppressions=$here/tests/lsan.supp" \
+    LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0" \
     ctest --output-on-failure -j2 --timeout 600) || status=$?
   if compgen -G "$reports/*" >/dev/null; then
     echo "sanitizer reports:" >&2
