@@ -47,8 +47,8 @@ std::vector<std::string> childEnvironment() {
     // a private runtime folder so Qt does not warn.
     const std::string runtime = "/tmp/ldt-bench-runtime-" + std::to_string(getuid());
     mkdir(runtime.c_str(), 0700);
-    env.push_back("QT_QPA_PLATFORM=offscreen");
-    env.push_back("QT_ACCESSIBILITY=0");
+    env.emplace_back("QT_QPA_PLATFORM=offscreen");
+    env.emplace_back("QT_ACCESSIBILITY=0");
     env.push_back("XDG_RUNTIME_DIR=" + runtime);
     return env;
 }
@@ -61,6 +61,7 @@ Sample runOnce(const char* program, const std::vector<std::string>& env) {
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
     char* argv[] = {const_cast<char*>(program), nullptr};
@@ -88,7 +89,7 @@ Sample runOnce(const char* program, const std::vector<std::string>& env) {
         std::exit(2);
     }
     const std::int64_t painted = std::stoll(text);
-    return {(painted - spawned) / 1e6, usage.ru_maxrss / 1024.0};
+    return {static_cast<double>(painted - spawned) / 1e6, static_cast<double>(usage.ru_maxrss) / 1024.0};
 }
 
 }  // namespace

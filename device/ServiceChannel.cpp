@@ -74,7 +74,7 @@ std::string ServiceChannel::lastFault() const {
     return lastFault_;
 }
 
-void ServiceChannel::run(std::stop_token stop) {
+void ServiceChannel::run(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
     while (true) {
         changed_.wait(lock, stop, [this] { return !queue_.empty(); });

@@ -55,7 +55,7 @@ public:
             u"",       u" ",           u"\t 7 \t",    u"abc",         u"1,000",     u"1e3",        u"0x",
             u"&H",     u"2.5",         u"-2.5",       u"+.5",         u"0x7FFFFFFF", u"&H80000000", u"-2147483648",
             u"2147483647", u"2147483648", u"99999999999999999999", u"--1", u"1.2.3", u"caf\u00e9 \u20ac",
-            u"\U0001F600\u4E2D\u6587", u"\u05E9\u05DC\u05D5\u05DD", u"\x1B[2J\x1B|bC", u"a\0b", u"\r\n\x7F\b",
+            u"\U0001F600\u4E2D\u6587", u"\u05E9\u05DC\u05D5\u05DD", u"\x1B[2J\x1B|bC", std::u16string(u"a\0b", 3), u"\r\n\x7F\b",
             u"\xD800 lone", u"\xDFFF",
         };
         switch (below(6)) {
