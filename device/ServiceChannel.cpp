@@ -5,7 +5,7 @@
 namespace device {
 
 ServiceChannel::ServiceChannel(std::unique_ptr<ServiceObject> service)
-    : service_(std::move(service)), worker_([this](std::stop_token stop) { run(stop); }) {}
+    : service_(std::move(service)), worker_([this](const std::stop_token& stop) { run(stop); }) {}
 
 ServiceChannel::~ServiceChannel() {
     dropPending();
