@@ -1,14 +1,23 @@
 #include "app/ControlTable.h"
 
 #include <algorithm>
+#include <array>
 
 namespace app {
 
 const Control* findControl(std::string_view name) {
-    // 128 rows: a linear search is cheaper than any index kept beside them.
-    const auto it = std::find_if(controls.begin(), controls.end(),
-                                 [name](const Control& c) { return c.name == name; });
-    return it == controls.end() ? nullptr : &*it;
+    // Every label write of every click looks a control up: a binary search on
+    // an index sorted by name, made once, takes 7 comparisons where a linear
+    // search took up to 128 (measured by bench/click_bench).
+    static const auto byName = [] {
+        std::array<const Control*, controls.size()> index{};
+        for (std::size_t i = 0; i < controls.size(); ++i) index[i] = &controls[i];
+        std::sort(index.begin(), index.end(), [](const Control* a, const Control* b) { return a->name < b->name; });
+        return index;
+    }();
+    const auto it = std::lower_bound(byName.begin(), byName.end(), name,
+                                     [](const Control* c, std::string_view n) { return c->name < n; });
+    return it != byName.end() && (*it)->name == name ? *it : nullptr;
 }
 
 std::size_t countOf(Kind kind) {

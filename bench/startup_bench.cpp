@@ -4,6 +4,8 @@
 // resident memory. Not a test: it prints numbers, it asserts nothing.
 //
 // Usage: startup_bench [runs]   (default 15)
+#include "BenchStats.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -45,8 +47,8 @@ std::vector<std::string> childEnvironment() {
     // a private runtime folder so Qt does not warn.
     const std::string runtime = "/tmp/ldt-bench-runtime-" + std::to_string(getuid());
     mkdir(runtime.c_str(), 0700);
-    env.push_back("QT_QPA_PLATFORM=offscreen");
-    env.push_back("QT_ACCESSIBILITY=0");
+    env.emplace_back("QT_QPA_PLATFORM=offscreen");
+    env.emplace_back("QT_ACCESSIBILITY=0");
     env.push_back("XDG_RUNTIME_DIR=" + runtime);
     return env;
 }
@@ -59,6 +61,7 @@ Sample runOnce(const char* program, const std::vector<std::string>& env) {
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
     char* argv[] = {const_cast<char*>(program), nullptr};
@@ -86,13 +89,7 @@ Sample runOnce(const char* program, const std::vector<std::string>& env) {
         std::exit(2);
     }
     const std::int64_t painted = std::stoll(text);
-    return {(painted - spawned) / 1e6, usage.ru_maxrss / 1024.0};
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    return {static_cast<double>(painted - spawned) / 1e6, static_cast<double>(usage.ru_maxrss) / 1024.0};
 }
 
 }  // namespace
@@ -115,12 +112,13 @@ int main(int argc, char** argv) {
             mib[which].push_back(s.peakMiB);
         }
     }
-    const double t[2] = {median(ms[0]), median(ms[1])};
-    const double m[2] = {median(mib[0]), median(mib[1])};
+    const double t[2] = {bench::median(ms[0]), bench::median(ms[1])};
+    const double m[2] = {bench::median(mib[0]), bench::median(mib[1])};
     std::printf("start-up to first paint, offscreen, median of %d runs each\n", runs);
     std::printf("%-22s %14s %14s\n", "", "first paint ms", "peak RSS MiB");
     std::printf("%-22s %14.2f %14.2f\n", "TQN730Test (bench)", t[0], m[0]);
     std::printf("%-22s %14.2f %14.2f\n", "baseline (127 widgets)", t[1], m[1]);
-    std::printf("%-22s %14.3f %14.3f   (target: at most 1.10)\n", "ratio", t[0] / t[1], m[0] / m[1]);
+    bench::printRatio("start-up to first paint", t[0], t[1], "ms", "at most 1.10");
+    bench::printRatio("start-up peak memory", m[0], m[1], "MiB", "at most 1.10");
     return 0;
 }

@@ -34,6 +34,7 @@
 // Both command sets have one-byte home, leftmost, left and down moves and a
 // three-byte brightness command, so the least is 83 for each.
 #include "device/LineDisplayControl.h"
+#include "BenchStats.h"
 #include "display/Operations.h"
 #include "display/ResultCodes.h"
 #include "serial/SerialDisplay.h"
@@ -200,11 +201,9 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
     }
     const double byteRatio = static_cast<double>(totalBytes) / static_cast<double>(totalLeast);
     const double timeRatio = totalTime / totalWire;
-    std::printf("  bytes sent %llu, least %llu: ratio %.3f (target <= %.2f) %s\n",
-                static_cast<unsigned long long>(totalBytes), static_cast<unsigned long long>(totalLeast),
-                byteRatio, bytesTarget, byteRatio <= bytesTarget ? "met" : "MISSED");
-    std::printf("  script time %.3f ms, wire time %.3f ms: ratio %.3f (target <= %.2f) %s\n", totalTime,
-                totalWire, timeRatio, timeTarget, timeRatio <= timeTarget ? "met" : "MISSED");
+    bench::printRatio((std::string(set.name) + " wire bytes / least bytes").c_str(), static_cast<double>(totalBytes),
+                      static_cast<double>(totalLeast), "bytes", "at most 1.05");
+    bench::printRatio((std::string(set.name) + " script time / wire time").c_str(), totalTime, totalWire, "ms", "at most 1.10");
     std::printf("  operations over %.2f x their wire time: %d of %zu (worst %.3f) %s\n", timeTarget,
                 slowOperations, script().size(), worst, slowOperations == 0 ? "met" : "MISSED");
     std::printf("  bytes sent in all runs %llu, received by the display %llu: %s\n",

@@ -320,13 +320,18 @@ static_assert(allButtons.size() == 58, "every command button has exactly one han
 std::span<const Button> buttons() { return allButtons; }
 
 void click(std::string_view button, Form& form, OPOSLineDisplay& control) {
-    for (const Button& b : allButtons) {
-        if (b.name == button) {
-            b.click(form, control);
-            return;
-        }
-    }
-    throw FormError("no command button named " + std::string(button));
+    // Every click starts here: a binary search on an index sorted by name,
+    // made once, rather than a walk through all 58 rows.
+    static const auto byName = [] {
+        std::array<const Button*, allButtons.size()> index{};
+        for (std::size_t i = 0; i < allButtons.size(); ++i) index[i] = &allButtons[i];
+        std::sort(index.begin(), index.end(), [](const Button* a, const Button* b) { return a->name < b->name; });
+        return index;
+    }();
+    const auto it = std::lower_bound(byName.begin(), byName.end(), button,
+                                     [](const Button* b, std::string_view name) { return b->name < name; });
+    if (it == byName.end() || (*it)->name != button) throw FormError("no command button named " + std::string(button));
+    (*it)->click(form, control);
 }
 
 }  // namespace commands

@@ -73,7 +73,8 @@ ByteTable decodeBytes(const CodePage& page) {
 ByteTable decodeBytes(const CodePage& page) {
     ByteTable table{};
     iconv_t cd = iconv_open("UTF-32LE", page.iconvName);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return table;  // unknown: shows nothing but '?'
+    // iconv reports failure as the handle (iconv_t)-1; an unknown page shows nothing but '?'.
+    if (cd == reinterpret_cast<iconv_t>(-1)) return table;  // NOLINT(performance-no-int-to-ptr)
     for (int byte = 0x20; byte <= 0xFF; ++byte) {
         char in = static_cast<char>(byte);
         char* inPtr = &in;

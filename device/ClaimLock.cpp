@@ -26,7 +26,7 @@ int bindAbstract(const std::string& address) {
     // (and so never keeps alive) the claim.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
-    sockaddr_un addr;
+    sockaddr_un addr{};
     const socklen_t addrLength = abstractAddress(address, addr);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), addrLength) != 0 || ::listen(fd, 1) != 0) {
         ::close(fd);
@@ -80,7 +80,7 @@ bool ClaimLock::heldElsewhere() const {
     // with no holder the knock is refused.
     const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (probe < 0) return false;
-    sockaddr_un addr;
+    sockaddr_un addr{};
     const socklen_t addrLength = abstractAddress(address_, addr);
     const bool answered = ::connect(probe, reinterpret_cast<const sockaddr*>(&addr), addrLength) == 0 ||
                           errno == EAGAIN || errno == EINPROGRESS;

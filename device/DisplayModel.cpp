@@ -12,7 +12,7 @@ DisplayModel::DisplayModel(std::int32_t rows, std::int32_t columns)
     Window device;
     device.geometry = {0, 0, rows, columns, rows, columns};
     device.cells.resize(shown_.size());
-    windows_.push_back(std::move(device));
+    windows_.emplace_back(std::move(device));
 }
 
 bool DisplayModel::fitsDevice(const WindowGeometry& g) const {
@@ -55,7 +55,7 @@ std::int32_t DisplayModel::createWindow(const WindowGeometry& geometry, std::int
     const auto free = std::find_if(windows_.begin() + 1, windows_.end(), [](const auto& slot) { return !slot; });
     const auto number = static_cast<std::int32_t>(free - windows_.begin());
     if (free == windows_.end()) {
-        windows_.push_back(std::move(w));
+        windows_.emplace_back(std::move(w));
     } else {
         *free = std::move(w);
     }

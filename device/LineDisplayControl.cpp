@@ -78,7 +78,7 @@ bool isReverse(std::int32_t attr) { return attr == attribute::reverse || attr ==
 
 }  // namespace
 
-LineDisplayControl::Session::Session(const DeviceProfile& p, std::string name, std::unique_ptr<ServiceObject> service)
+LineDisplayControl::Session::Session(const DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service)
     : profile(p), claim(name), model(p.rows, p.columns), windows(1), channel(std::move(service)) {
     model.setCharacterSet(p.initialCharacterSet);
     model.setCursorType(p.initialCursorType);

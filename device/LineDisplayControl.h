@@ -74,7 +74,7 @@ private:
     };
     // Everything that exists between Open and Close.
     struct Session {
-        Session(const DeviceProfile& p, std::string name, std::unique_ptr<ServiceObject> service);
+        Session(const DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service);
         DeviceProfile profile;
         ClaimLock claim;
         DisplayModel model;  // what the application has written, slow output included

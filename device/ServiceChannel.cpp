@@ -5,7 +5,7 @@
 namespace device {
 
 ServiceChannel::ServiceChannel(std::unique_ptr<ServiceObject> service)
-    : service_(std::move(service)), worker_([this](std::stop_token stop) { run(stop); }) {}
+    : service_(std::move(service)), worker_([this](const std::stop_token& stop) { run(stop); }) {}
 
 ServiceChannel::~ServiceChannel() {
     dropPending();
@@ -74,7 +74,7 @@ std::string ServiceChannel::lastFault() const {
     return lastFault_;
 }
 
-void ServiceChannel::run(std::stop_token stop) {
+void ServiceChannel::run(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
     while (true) {
         changed_.wait(lock, stop, [this] { return !queue_.empty(); });

@@ -68,7 +68,7 @@ private:
         std::chrono::milliseconds waitAfter;
     };
 
-    void run(std::stop_token stop);
+    void run(const std::stop_token& stop);
     void applyLocked(const DisplayOp& operation);
     void interruptPause();
 

@@ -190,7 +190,10 @@ std::u16string utf16(std::string_view in) {
                 ok = (c >> 6) == 0x2;
                 cp = (cp << 6) | (c & 0x3F);
             }
-            if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD, len = 1;
+            // An overlong form (a code point in more bytes than it needs) is
+            // invalid: accepting it would let "\xC0\xAF" pass for "/".
+            const char32_t shortest = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
+            if (!ok || cp < shortest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD, len = 1;
         }
         if (len == 0) cp = 0xFFFD, len = 1;
         appendUtf16(out, cp);

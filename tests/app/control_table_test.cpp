@@ -154,11 +154,11 @@ in Frame3
 
 struct Expected {
     std::string name;
-    app::Kind kind;
+    app::Kind kind{};
     std::string container;
     std::string caption;
-    int left, top, width, height, tabIndex;
-    bool selected;
+    int left = 0, top = 0, width = 0, height = 0, tabIndex = 0;
+    bool selected = false;
 };
 
 std::string trim(const std::string& s) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 using device::DisplayModel;
-using device::WindowGeometry;
 
 namespace {
 

@@ -15,7 +15,7 @@ struct Watched {
     Driver driver;
     Watched() : driver(makeDriver(display)) {}
 
-    static Driver makeDriver(std::shared_ptr<device::SimulatedDisplay*> slot) {
+    static Driver makeDriver(const std::shared_ptr<device::SimulatedDisplay*>& slot) {
         const std::string name = uniqueDeviceName("TQN730");
         auto registry = std::make_shared<device::DeviceRegistry>();
         registry->add(name, [slot] {

@@ -36,11 +36,11 @@ bool reach(Driver& d, Stage stage) {
 }
 
 struct Rule {
-    const char* profile;
-    const char* property;
+    const char* profile = nullptr;
+    const char* property = nullptr;
     Variant value;
-    Stage stage;
-    std::int32_t result;
+    Stage stage{};
+    std::int32_t result = 0;
     std::optional<Variant> readsAfter = std::nullopt;  // when it differs from the value written
 };
 

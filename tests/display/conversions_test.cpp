@@ -141,3 +141,12 @@ TEST(Utf, roundTripsAndReplacesBrokenSequences) {
     EXPECT_EQ(display::utf16("\xE2\x82"), u"\uFFFD\uFFFD");
     EXPECT_EQ(display::utf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }
+
+TEST(Utf, refusesOverlongForms) {
+    // "/" and NUL dressed in more bytes than they need must not pass for them.
+    EXPECT_EQ(display::utf16("\xC0\xAF"), u"\uFFFD\uFFFD");
+    EXPECT_EQ(display::utf16("\xE0\x80\x80"), u"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(display::utf16("\xF0\x8F\xBF\xBF"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
+    // The shortest forms at each boundary still decode.
+    EXPECT_EQ(display::utf16("\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80"), u"\u0080\u0800\U00010000");
+}

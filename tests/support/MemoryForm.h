@@ -56,6 +56,7 @@ public:
     }
     // Every read and write of the form, e.g. "text Text1", "caption Label1".
     const std::vector<std::string>& accesses() const { return accesses_; }
+    void forgetAccesses() { accesses_.clear(); }
 
     std::u16string text(std::string_view textBox) override {
         accesses_.push_back("text " + std::string(textBox));
