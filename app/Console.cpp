@@ -36,8 +36,8 @@ std::string failureLine(std::string_view button, std::string_view reason) {
     return line;
 }
 
-std::optional<std::string> runClick(std::string_view button, commands::Form& form,
-                                    display::OPOSLineDisplay& control) {
+std::optional<std::string> runClick(
+    std::string_view button, commands::Form& form, display::OPOSLineDisplay& control) {
     try {
         commands::click(button, form, control);
     } catch (const std::exception& e) {

@@ -23,8 +23,8 @@ std::string failureLine(std::string_view button, std::string_view reason);
 // Runs the named button's click handler inside the program's one default
 // handling of unhandled errors: whatever the handler throws ends the click
 // here. Returns the failure line, or nothing when the click completed.
-std::optional<std::string> runClick(std::string_view button, commands::Form& form,
-                                    display::OPOSLineDisplay& control);
+std::optional<std::string> runClick(
+    std::string_view button, commands::Form& form, display::OPOSLineDisplay& control);
 
 // The control instance the window works with, and what went wrong making it.
 struct StartedControl {

@@ -12,17 +12,18 @@ const Control* findControl(std::string_view name) {
     static const auto byName = [] {
         std::array<const Control*, controls.size()> index{};
         for (std::size_t i = 0; i < controls.size(); ++i) index[i] = &controls[i];
-        std::sort(index.begin(), index.end(), [](const Control* a, const Control* b) { return a->name < b->name; });
+        std::sort(
+            index.begin(), index.end(), [](const Control* a, const Control* b) { return a->name < b->name; });
         return index;
     }();
-    const auto it = std::lower_bound(byName.begin(), byName.end(), name,
-                                     [](const Control* c, std::string_view n) { return c->name < n; });
+    const auto it = std::lower_bound(
+        byName.begin(), byName.end(), name, [](const Control* c, std::string_view n) { return c->name < n; });
     return it != byName.end() && (*it)->name == name ? *it : nullptr;
 }
 
 std::size_t countOf(Kind kind) {
-    return static_cast<std::size_t>(std::count_if(
-        controls.begin(), controls.end(), [kind](const Control& c) { return c.kind == kind; }));
+    return static_cast<std::size_t>(
+        std::count_if(controls.begin(), controls.end(), [kind](const Control& c) { return c.kind == kind; }));
 }
 
 std::string_view kindName(Kind kind) {

@@ -22,25 +22,25 @@ enum class Kind { CommandButton, Label, TextBox, OptionButton, Frame, LineDispla
 inline constexpr int noTabIndex = -1;
 
 struct Control {
-    std::string_view name;       // control name, e.g. "Command14"
+    std::string_view name;  // control name, e.g. "Command14"
     Kind kind;
     std::string_view container;  // "Step1" for the window, else a frame's name
     std::string_view caption;    // caption or initial text; empty for none
     int left;                    // twips from the container's top-left corner
     int top;
-    int width;                   // twips; 0 for the control instance, which has no size
+    int width;  // twips; 0 for the control instance, which has no size
     int height;
-    int tabIndex;                // 0 first, unique; noTabIndex for the control instance
-    bool selected;               // option buttons: selected when the window opens
+    int tabIndex;   // 0 first, unique; noTabIndex for the control instance
+    bool selected;  // option buttons: selected when the window opens
 };
 
 // The window itself.
 struct Window {
     std::string_view name;
     std::string_view title;
-    int clientWidth;   // twips; the client area has a fixed size
+    int clientWidth;  // twips; the client area has a fixed size
     int clientHeight;
-    int startLeft;     // twips from the screen's top-left corner to the client area's
+    int startLeft;  // twips from the screen's top-left corner to the client area's
     int startTop;
 };
 

@@ -44,9 +44,8 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
                 entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace);
             continue;
         }
-        const serial::SerialSettings settings{entry.name, entry.port,
-                                              entry.baud, serial::findCommandSet(entry.commandSet),
-                                              entry.rows, entry.columns};
+        const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
+            serial::findCommandSet(entry.commandSet), entry.rows, entry.columns};
         registry->add(
             entry.name,
             [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace);

@@ -31,7 +31,8 @@ int main(int, char** argv) {
     QApplication::setWindowIcon(app::qt::applicationIcon());
 
     const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
-    for (const std::string& problem : devices.problems) std::cerr << "device configuration: " << problem << std::endl;
+    for (const std::string& problem : devices.problems)
+        std::cerr << "device configuration: " << problem << std::endl;
 
     display::ControlFactory factory;
     device::registerBuiltInControl(factory, devices.registry);
@@ -43,8 +44,8 @@ int main(int, char** argv) {
         // The window cannot work without its control: say so and stop.
         const QString line = QStringLiteral("The Line Display control object (%1) could not be created: %2")
                                  .arg(QString::fromUtf8(display::lineDisplayProgId.data(),
-                                                        static_cast<qsizetype>(display::lineDisplayProgId.size())),
-                                      QString::fromUtf8(e.what()));
+                                          static_cast<qsizetype>(display::lineDisplayProgId.size())),
+                                     QString::fromUtf8(e.what()));
         std::cerr << line.toStdString() << std::endl;
         QMessageBox::critical(nullptr, QApplication::applicationName(), line);
         return 1;

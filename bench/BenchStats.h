@@ -26,9 +26,10 @@ inline void keep(const T& value) {
 }
 
 // "ratio <what>: <x> (<measured> against <baseline>; target: <target>)"
-inline void printRatio(const char* what, double measured, double baseline, const char* unit, const char* target) {
-    std::printf("ratio %-34s %7.3f   (%.3f %s against %.3f %s; target: %s)\n", what, measured / baseline, measured,
-                unit, baseline, unit, target);
+inline void printRatio(
+    const char* what, double measured, double baseline, const char* unit, const char* target) {
+    std::printf("ratio %-34s %7.3f   (%.3f %s against %.3f %s; target: %s)\n", what, measured / baseline,
+        measured, unit, baseline, unit, target);
     std::fflush(stdout);
 }
 

@@ -26,7 +26,10 @@ int main(int argc, char** argv) {
         case app::Kind::Label: w = new QLabel(text, parent); break;
         case app::Kind::TextBox: w = new QLineEdit(text, parent); break;
         case app::Kind::OptionButton: w = new QRadioButton(text, parent); break;
-        case app::Kind::Frame: w = new QGroupBox(text, parent); containers[c.name] = w; break;
+        case app::Kind::Frame:
+            w = new QGroupBox(text, parent);
+            containers[c.name] = w;
+            break;
         case app::Kind::LineDisplay: continue;
         }
         w->setGeometry(c.left / 15, c.top / 15, c.width / 15, c.height / 15);

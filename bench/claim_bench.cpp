@@ -25,7 +25,8 @@ constexpr std::int32_t timeoutMs = 1000;
 
 using display::Variant;
 
-std::int32_t call(display::OPOSLineDisplay& control, std::string_view op, std::initializer_list<Variant> args) {
+std::int32_t call(
+    display::OPOSLineDisplay& control, std::string_view op, std::initializer_list<Variant> args) {
     return display::toInt32(control.read(display::operationNamed(op).id, args));
 }
 
@@ -36,12 +37,14 @@ int main(int argc, char** argv) {
     // A device name of its own, so that no console or test is disturbed.
     const std::string name = "TQN730.bench." + std::to_string(::getpid());
     auto registry = std::make_shared<device::DeviceRegistry>();
-    registry->add(name, [p = *device::findProfile("TQN730")] { return std::make_unique<device::SimulatedDisplay>(p); });
+    registry->add(
+        name, [p = *device::findProfile("TQN730")] { return std::make_unique<device::SimulatedDisplay>(p); });
     const Variant deviceName = Variant::fromString(display::utf16(name));
 
     display::OPOSLineDisplay holder(std::make_unique<device::LineDisplayControl>(registry));
     display::OPOSLineDisplay second(std::make_unique<device::LineDisplayControl>(registry));
-    if (call(holder, "Open", {deviceName}) != 0 || call(holder, "ClaimDevice", {Variant::fromInt32(timeoutMs)}) != 0 ||
+    if (call(holder, "Open", {deviceName}) != 0 ||
+        call(holder, "ClaimDevice", {Variant::fromInt32(timeoutMs)}) != 0 ||
         call(second, "Open", {deviceName}) != 0) {
         std::fprintf(stderr, "claim_bench: cannot open and claim %s\n", name.c_str());
         return 2;

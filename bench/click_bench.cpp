@@ -48,11 +48,12 @@ int main(int argc, char** argv) {
 
     display::ControlFactory factory;
     device::registerBuiltInControl(factory);
-    app::qt::Step1 console(std::make_unique<display::OPOSLineDisplay>(factory.create(display::lineDisplayProgId)),
-                           [](QWidget&, const QString& line) {
-                               std::fprintf(stderr, "click_bench: %s\n", qPrintable(line));
-                               std::exit(2);
-                           });
+    app::qt::Step1 console(
+        std::make_unique<display::OPOSLineDisplay>(factory.create(display::lineDisplayProgId)),
+        [](QWidget&, const QString& line) {
+            std::fprintf(stderr, "click_bench: %s\n", qPrintable(line));
+            std::exit(2);
+        });
     console.clickButton("Command2");  // Open the selected simulated display
     auto& reader = *static_cast<QPushButton*>(console.widget("Command9"));  // Columns
     auto& readerLabel = *static_cast<QLabel*>(console.widget("Label5"));
@@ -60,7 +61,8 @@ int main(int argc, char** argv) {
     QWidget bare;
     auto& button = *new QPushButton(QStringLiteral("Columns"), &bare);
     auto& label = *new QLabel(&bare);
-    QObject::connect(&button, &QPushButton::clicked, &label, [&label] { label.setText(QStringLiteral("20")); });
+    QObject::connect(
+        &button, &QPushButton::clicked, &label, [&label] { label.setText(QStringLiteral("20")); });
 
     batch(reader, readerLabel, QStringLiteral("20"));  // warm-up
     batch(button, label, QStringLiteral("20"));
@@ -75,8 +77,9 @@ int main(int argc, char** argv) {
         }
     }
     console.clickButton("cmdExit");
-    std::printf("click to label text, offscreen, median of %d batches of %d clicks\n", samples, clicksPerBatch);
-    bench::printRatio("click (reader on simulated display)", bench::median(consoleUs), bench::median(bareUs), "us",
-                      "at most 1.5");
+    std::printf(
+        "click to label text, offscreen, median of %d batches of %d clicks\n", samples, clicksPerBatch);
+    bench::printRatio("click (reader on simulated display)", bench::median(consoleUs), bench::median(bareUs),
+        "us", "at most 1.5");
     return 0;
 }

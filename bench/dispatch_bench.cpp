@@ -27,7 +27,6 @@ struct FixedColumns final : Columns {
     std::int32_t value = 20;
 };
 
-
 template <typename F>
 double nsPerCall(F&& call) {
     const auto start = bench::Clock::now();
@@ -63,7 +62,7 @@ int main(int argc, char** argv) {
     }
     control.call(display::operationNamed("Close").id);
     std::printf("one property read, median of %d batches of %d calls\n", samples, callsPerBatch);
-    bench::printRatio("dispatch call vs virtual call", bench::median(dispatchNs), bench::median(virtualNs), "ns",
-                      "reported only");
+    bench::printRatio("dispatch call vs virtual call", bench::median(dispatchNs), bench::median(virtualNs),
+        "ns", "reported only");
     return 0;
 }

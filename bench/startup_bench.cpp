@@ -26,8 +26,8 @@ extern char** environ;
 namespace {
 
 struct Sample {
-    double startMs;   // spawn to first paint
-    double peakMiB;   // ru_maxrss of the child
+    double startMs;  // spawn to first paint
+    double peakMiB;  // ru_maxrss of the child
 };
 
 std::int64_t monotonicNs() {
@@ -55,7 +55,10 @@ std::vector<std::string> childEnvironment() {
 
 Sample runOnce(const char* program, const std::vector<std::string>& env) {
     int out[2];
-    if (pipe(out) != 0) { std::perror("pipe"); std::exit(2); }
+    if (pipe(out) != 0) {
+        std::perror("pipe");
+        std::exit(2);
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -71,7 +74,10 @@ Sample runOnce(const char* program, const std::vector<std::string>& env) {
     const int rc = posix_spawn(&pid, program, &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
-    if (rc != 0) { std::fprintf(stderr, "cannot start %s: %s\n", program, std::strerror(rc)); std::exit(2); }
+    if (rc != 0) {
+        std::fprintf(stderr, "cannot start %s: %s\n", program, std::strerror(rc));
+        std::exit(2);
+    }
 
     std::string text;
     char buffer[64];

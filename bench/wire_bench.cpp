@@ -33,8 +33,8 @@
 //                                                                      83
 // Both command sets have one-byte home, leftmost, left and down moves and a
 // three-byte brightness command, so the least is 83 for each.
-#include "device/LineDisplayControl.h"
 #include "BenchStats.h"
+#include "device/LineDisplayControl.h"
 #include "display/Operations.h"
 #include "display/ResultCodes.h"
 #include "serial/SerialDisplay.h"
@@ -147,8 +147,8 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
              invoke(control, {"Claim", "ClaimDevice", {I(1000)}, false, 0}) == 0 &&
              invoke(control, {"Enable", "DeviceEnabled", {Variant::fromBool(true)}, true, 0}) == 0;
         if (!ok) {
-            std::fprintf(stderr, "wire_bench: could not open, claim and enable the display on %s\n",
-                         port.c_str());
+            std::fprintf(
+                stderr, "wire_bench: could not open, claim and enable the display on %s\n", port.c_str());
             break;
         }
         for (std::size_t i = 0; i < steps && ok; ++i) {
@@ -160,7 +160,7 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
             const std::uint64_t bytes = display->bytesSent() - before;
             if (result != 0 || (round > 0 && bytes != bytesOf[i])) {
                 std::fprintf(stderr, "wire_bench: %s gave %d after %llu bytes\n", step.what, result,
-                             static_cast<unsigned long long>(bytes));
+                    static_cast<unsigned long long>(bytes));
                 ok = false;
             }
             bytesOf[i] = bytes;
@@ -176,9 +176,9 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
     if (!ok) return false;
 
     std::printf("\n%s command set, 2x20 on a pseudo-terminal at %d baud; times are medians of %d runs\n",
-                std::string(set.name).c_str(), baud, rounds);
-    std::printf("  %-32s %6s %6s %9s %9s %10s\n", "operation", "bytes", "least", "time ms", "wire ms",
-                "time/wire");
+        std::string(set.name).c_str(), baud, rounds);
+    std::printf(
+        "  %-32s %6s %6s %9s %9s %10s\n", "operation", "bytes", "least", "time ms", "wire ms", "time/wire");
     std::uint64_t totalBytes = 0, totalLeast = 0;
     double totalTime = 0, totalWire = 0, worst = 0;
     int slowOperations = 0;
@@ -196,19 +196,20 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
         totalTime += took;
         totalWire += wire;
         std::printf("  %-32s %6llu %6llu %9.3f %9.3f %10.3f\n", step.what,
-                    static_cast<unsigned long long>(bytesOf[i]), static_cast<unsigned long long>(step.least),
-                    took, wire, ratio);
+            static_cast<unsigned long long>(bytesOf[i]), static_cast<unsigned long long>(step.least), took,
+            wire, ratio);
     }
     const double byteRatio = static_cast<double>(totalBytes) / static_cast<double>(totalLeast);
     const double timeRatio = totalTime / totalWire;
-    bench::printRatio((std::string(set.name) + " wire bytes / least bytes").c_str(), static_cast<double>(totalBytes),
-                      static_cast<double>(totalLeast), "bytes", "at most 1.05");
-    bench::printRatio((std::string(set.name) + " script time / wire time").c_str(), totalTime, totalWire, "ms", "at most 1.10");
+    bench::printRatio((std::string(set.name) + " wire bytes / least bytes").c_str(),
+        static_cast<double>(totalBytes), static_cast<double>(totalLeast), "bytes", "at most 1.05");
+    bench::printRatio((std::string(set.name) + " script time / wire time").c_str(), totalTime, totalWire,
+        "ms", "at most 1.10");
     std::printf("  operations over %.2f x their wire time: %d of %zu (worst %.3f) %s\n", timeTarget,
-                slowOperations, script().size(), worst, slowOperations == 0 ? "met" : "MISSED");
+        slowOperations, script().size(), worst, slowOperations == 0 ? "met" : "MISSED");
     std::printf("  bytes sent in all runs %llu, received by the display %llu: %s\n",
-                static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received.load()),
-                sent == received.load() ? "none lost" : "LOST");
+        static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received.load()),
+        sent == received.load() ? "none lost" : "LOST");
     withinTargets = withinTargets && byteRatio <= bytesTarget && timeRatio <= timeTarget &&
                     slowOperations == 0 && sent == received.load();
     return true;

@@ -13,8 +13,8 @@
 namespace commands {
 namespace {
 
-using display::dispIdOf;
 using display::DispId;
+using display::dispIdOf;
 using display::OPOSLineDisplay;
 using display::Variant;
 
@@ -55,7 +55,8 @@ void openDevice(Form& form, OPOSLineDisplay& control) {
     // nothing is opened and success is shown.
     for (const std::string_view option : {"Option1", "Option2"}) {
         if (form.isSelected(option)) {
-            const Variant result = control.read(dispIdOf("Open"), {Variant::fromString(form.caption(option))});
+            const Variant result =
+                control.read(dispIdOf("Open"), {Variant::fromString(form.caption(option))});
             openResult = display::toInt16(result);
             break;
         }
@@ -99,9 +100,9 @@ void displayTextAt(Form& form, OPOSLineDisplay& control) {
     const std::int32_t row = display::textToInt32(form.text("Text1"));
     const std::int32_t column = display::textToInt32(form.text("Text2"));
     const std::u16string data = form.text("Text3");
-    const Variant result = control.read(dispIdOf("DisplayTextAt"), {Variant::fromInt32(row), Variant::fromInt32(column),
-                                                                    Variant::fromString(data),
-                                                                    Variant::fromInt32(attribute)});
+    const Variant result = control.read(
+        dispIdOf("DisplayTextAt"), {Variant::fromInt32(row), Variant::fromInt32(column),
+                                       Variant::fromString(data), Variant::fromInt32(attribute)});
     static_cast<void>(display::toInt32(result));
 }
 
@@ -138,7 +139,8 @@ std::u16string shownText(Shown shown, const Variant& value) {
     case Shown::Boolean: return display::booleanText(display::toBoolean(value));
     case Shown::Text: return display::toText(value);
     case Shown::FalseTest: return display::toBoolean(value) == display::variantFalse ? u"False" : u"True";
-    case Shown::StandardTrueTest: return display::toBoolean(value) == display::variantTrue ? u"True" : u"False";
+    case Shown::StandardTrueTest:
+        return display::toBoolean(value) == display::variantTrue ? u"True" : u"False";
     case Shown::EnabledTest: return display::toInt32(value) == 0 ? u"DISABLED" : u"ENABLED";
     }
     return {};
@@ -259,9 +261,7 @@ void toggleProperty(Form& form, OPOSLineDisplay& control) {
     case Flip::TrueIfFalse:
         next = Variant::fromBool(display::toBoolean(first) == display::variantFalse);
         break;
-    case Flip::OneIfZero:
-        next = Variant::fromInt32(display::toInt32(first) == 0 ? 1 : 0);
-        break;
+    case Flip::OneIfZero: next = Variant::fromInt32(display::toInt32(first) == 0 ? 1 : 0); break;
     }
     control.write(toggle.property, next);
     // The label shows what the control holds now, not what was written, so a
@@ -311,8 +311,8 @@ constexpr auto concat(const std::array<Button, N>&... parts) {
 }
 
 constexpr auto allButtons = concat(fixedButtons, readerButtons(std::make_index_sequence<readers.size()>{}),
-                                   writerButtons(std::make_index_sequence<writers.size()>{}),
-                                   toggleButtons(std::make_index_sequence<toggles.size()>{}));
+    writerButtons(std::make_index_sequence<writers.size()>{}),
+    toggleButtons(std::make_index_sequence<toggles.size()>{}));
 static_assert(allButtons.size() == 58, "every command button has exactly one handler");
 
 }  // namespace
@@ -325,12 +325,14 @@ void click(std::string_view button, Form& form, OPOSLineDisplay& control) {
     static const auto byName = [] {
         std::array<const Button*, allButtons.size()> index{};
         for (std::size_t i = 0; i < allButtons.size(); ++i) index[i] = &allButtons[i];
-        std::sort(index.begin(), index.end(), [](const Button* a, const Button* b) { return a->name < b->name; });
+        std::sort(
+            index.begin(), index.end(), [](const Button* a, const Button* b) { return a->name < b->name; });
         return index;
     }();
     const auto it = std::lower_bound(byName.begin(), byName.end(), button,
-                                     [](const Button* b, std::string_view name) { return b->name < name; });
-    if (it == byName.end() || (*it)->name != button) throw FormError("no command button named " + std::string(button));
+        [](const Button* b, std::string_view name) { return b->name < name; });
+    if (it == byName.end() || (*it)->name != button)
+        throw FormError("no command button named " + std::string(button));
     (*it)->click(form, control);
 }
 

@@ -59,7 +59,9 @@ bool ClaimLock::acquireWithin(std::chrono::milliseconds timeout) {
         const auto now = Clock::now();
         if (timeout.count() >= 0 && now >= deadline) return false;
         auto nap = pollInterval;
-        if (timeout.count() >= 0) nap = std::min(nap, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) + std::chrono::milliseconds(1));
+        if (timeout.count() >= 0)
+            nap = std::min(nap, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                                    std::chrono::milliseconds(1));
         std::this_thread::sleep_for(nap);
     }
     return true;

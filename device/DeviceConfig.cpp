@@ -77,8 +77,8 @@ public:
         } else if (*kind == "simulated") {
             e_.service = DeviceEntry::Service::simulated;
         } else {
-            return fail(line(*service),
-                        "service must be \"serial\" or \"simulated\", not " + inQuotes(*kind));
+            return fail(
+                line(*service), "service must be \"serial\" or \"simulated\", not " + inQuotes(*kind));
         }
         // Every key is read, so that a sound trace key still traces a broken
         // entry; the problem reported is the one on the earliest line.
@@ -111,8 +111,8 @@ private:
             if (!findProfile(*value)) {
                 std::vector<std::string_view> names;
                 for (const auto& p : profiles) names.push_back(p.name);
-                return fail(line(node),
-                            "unknown profile " + inQuotes(*value) + " (known: " + join(names) + ")");
+                return fail(
+                    line(node), "unknown profile " + inQuotes(*value) + " (known: " + join(names) + ")");
             }
             e_.profile = *value;
             return true;
@@ -121,8 +121,8 @@ private:
             const auto value = text(node, name);
             if (!value) return false;
             if (std::ranges::find(commandSets_, std::string_view(*value)) == commandSets_.end()) {
-                return fail(line(node), "unknown command set " + inQuotes(*value) +
-                                            " (known: " + join(commandSets_) + ")");
+                return fail(line(node),
+                    "unknown command set " + inQuotes(*value) + " (known: " + join(commandSets_) + ")");
             }
             e_.commandSet = *value;
             return true;
@@ -131,8 +131,8 @@ private:
             const auto value = integer(node, name);
             if (!value) return false;
             if (std::ranges::find(baudRates, *value) == baudRates.end()) {
-                return fail(line(node), "baud " + std::to_string(*value) + " is not a supported speed (" +
-                                            join(baudRates) + ")");
+                return fail(line(node),
+                    "baud " + std::to_string(*value) + " is not a supported speed (" + join(baudRates) + ")");
             }
             e_.baud = static_cast<std::int32_t>(*value);
             return true;
@@ -164,8 +164,8 @@ private:
         }
         return node.value<std::int64_t>();
     }
-    bool assign(std::string& to, const std::optional<std::string>& value, const toml::node& node,
-                bool nonEmpty) {
+    bool assign(
+        std::string& to, const std::optional<std::string>& value, const toml::node& node, bool nonEmpty) {
         if (!value) return false;
         if (nonEmpty && value->empty()) return fail(line(node), "an empty path is not a file");
         to = *value;
@@ -208,8 +208,8 @@ void DeviceConfig::merge(DeviceConfig later) {
     for (std::string& problem : later.problems) problems.push_back(std::move(problem));
 }
 
-DeviceConfig parseDeviceConfig(std::string_view text, const std::string& file,
-                               std::span<const std::string_view> commandSets) {
+DeviceConfig parseDeviceConfig(
+    std::string_view text, const std::string& file, std::span<const std::string_view> commandSets) {
     DeviceConfig config;
     toml::table root;
     try {

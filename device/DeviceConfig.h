@@ -65,8 +65,8 @@ struct DeviceConfig {
 
 // The configuration in one file's text. `commandSets` are the command-set
 // names a serial entry may use.
-DeviceConfig parseDeviceConfig(std::string_view text, const std::string& file,
-                               std::span<const std::string_view> commandSets);
+DeviceConfig parseDeviceConfig(
+    std::string_view text, const std::string& file, std::span<const std::string_view> commandSets);
 
 // The files to read, in order, from the environment (the getter returns
 // nullptr for an unset variable); the last is the one LDT_DEVICE_CONFIG

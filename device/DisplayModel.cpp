@@ -19,7 +19,8 @@ bool DisplayModel::fitsDevice(const WindowGeometry& g) const {
     if (g.viewportHeight <= 0 || g.viewportWidth <= 0 || g.height <= 0 || g.width <= 0) return false;
     if (g.viewportRow < 0 || g.viewportColumn < 0) return false;
     // Compare as differences so that huge values cannot overflow.
-    if (g.viewportRow > rows_ - g.viewportHeight || g.viewportColumn > columns_ - g.viewportWidth) return false;
+    if (g.viewportRow > rows_ - g.viewportHeight || g.viewportColumn > columns_ - g.viewportWidth)
+        return false;
     if (g.height < g.viewportHeight || g.width < g.viewportWidth) return false;
     // A marquee window scrolls in one direction only.
     if (g.height > g.viewportHeight && g.width > g.viewportWidth) return false;
@@ -52,7 +53,8 @@ std::int32_t DisplayModel::createWindow(const WindowGeometry& geometry, std::int
     w.cursorType = cursorType;
     // Numbers are what the application holds on to, so a window keeps its
     // own and a destroyed window's number is the first to be given again.
-    const auto free = std::find_if(windows_.begin() + 1, windows_.end(), [](const auto& slot) { return !slot; });
+    const auto free =
+        std::find_if(windows_.begin() + 1, windows_.end(), [](const auto& slot) { return !slot; });
     const auto number = static_cast<std::int32_t>(free - windows_.begin());
     if (free == windows_.end()) {
         windows_.emplace_back(std::move(w));

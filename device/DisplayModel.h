@@ -130,7 +130,7 @@ private:
 
     std::int32_t rows_;
     std::int32_t columns_;
-    std::vector<Cell> shown_;  // rows_ x columns_
+    std::vector<Cell> shown_;                     // rows_ x columns_
     std::vector<std::optional<Window>> windows_;  // indexed by window number; empty = free
     std::int32_t current_ = 0;
     std::int32_t brightness_ = 100;

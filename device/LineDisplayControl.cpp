@@ -14,8 +14,8 @@
 
 namespace device {
 
-using display::dispIdOf;
 using display::DispatchError;
+using display::dispIdOf;
 using display::FailureKind;
 using display::Operation;
 using display::Variant;
@@ -60,9 +60,9 @@ Variant coerce(const Operation& op, const std::string& what, VariantType wanted,
     if (wanted == VariantType::Boolean && value.type() == VariantType::Int32) {
         return Variant::fromBool(value.int32() != 0);
     }
-    throw DispatchError(FailureKind::TypeMismatch, what + " of " + name(op) + " must be " +
-                                                       (wanted == VariantType::Int32 ? "an " : "a ") +
-                                                       display::typeName(wanted) + ", got " + value.describe());
+    throw DispatchError(FailureKind::TypeMismatch,
+        what + " of " + name(op) + " must be " + (wanted == VariantType::Int32 ? "an " : "a ") +
+            display::typeName(wanted) + ", got " + value.describe());
 }
 
 Variant zeroOf(VariantType type) {
@@ -78,7 +78,8 @@ bool isReverse(std::int32_t attr) { return attr == attribute::reverse || attr ==
 
 }  // namespace
 
-LineDisplayControl::Session::Session(const DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service)
+LineDisplayControl::Session::Session(
+    const DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service)
     : profile(p), claim(name), model(p.rows, p.columns), windows(1), channel(std::move(service)) {
     model.setCharacterSet(p.initialCharacterSet);
     model.setCursorType(p.initialCursorType);
@@ -100,28 +101,33 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
                 outcome = result.describe();
             } else {
                 const auto code = resultCode_;
-                outcome = std::to_string(code) + " " + std::string(display::resultCodeName(code).value_or("?"));
+                outcome =
+                    std::to_string(code) + " " + std::string(display::resultCodeName(code).value_or("?"));
             }
             traceCall(op, id, flags, args, outcome, std::chrono::steady_clock::now() - started);
         }
         return result;
     } catch (const DispatchError& e) {
-        if (trace_) traceCall(op, id, flags, args, std::string("failed: ") + e.what(), std::chrono::steady_clock::now() - started);
+        if (trace_)
+            traceCall(op, id, flags, args, std::string("failed: ") + e.what(),
+                std::chrono::steady_clock::now() - started);
         throw;
     } catch (const std::exception& e) {
         // A service object that fails (a port that breaks, say) fails the
         // call, with the operation named, rather than escaping as a bare
         // exception the console cannot explain.
-        DispatchError error(FailureKind::ControlFault, (op ? name(*op) : std::to_string(id)) +
-                                                           " failed inside the Line Display control: " + e.what());
-        if (trace_) traceCall(op, id, flags, args, std::string("failed: ") + error.what(), std::chrono::steady_clock::now() - started);
+        DispatchError error(FailureKind::ControlFault,
+            (op ? name(*op) : std::to_string(id)) + " failed inside the Line Display control: " + e.what());
+        if (trace_)
+            traceCall(op, id, flags, args, std::string("failed: ") + error.what(),
+                std::chrono::steady_clock::now() - started);
         throw error;
     }
 }
 
 void LineDisplayControl::traceCall(const Operation* op, display::DispId id, unsigned flags,
-                                   std::span<const Variant> args, const std::string& outcome,
-                                   std::chrono::steady_clock::duration took) const {
+    std::span<const Variant> args, const std::string& outcome,
+    std::chrono::steady_clock::duration took) const {
     std::string what = op ? name(*op) : "dispatch ID " + std::to_string(id);
     if (flags & display::invokePropertyPut) what = "set " + what;
     std::string arguments;
@@ -146,7 +152,7 @@ std::int32_t LineDisplayControl::guarded(const Operation& op, F&& call) {
         const std::int32_t code = failure.code();
         report(name(op) + " gives " + std::to_string(code) + " " +
                    std::string(display::resultCodeName(code).value_or("")),
-               failure.what());
+            failure.what());
         if (session_ && session_->enabled && code == OPOS_E_OFFLINE) {
             // What the device shows is what it showed before the failure:
             // the application's picture goes back to it, pending output with it.
@@ -162,18 +168,18 @@ Variant LineDisplayControl::invokeChecked(display::DispId id, unsigned flags, st
     const Operation* op = display::findOperation(id);
     if (op == nullptr) {
         throw DispatchError(FailureKind::UnknownMember,
-                            "the Line Display control has no operation with dispatch ID " + std::to_string(id));
+            "the Line Display control has no operation with dispatch ID " + std::to_string(id));
     }
     if (flags & display::invokePropertyPut) {
         if (!op->writable) {
             throw DispatchError(FailureKind::UnknownMember,
-                                name(*op) + (op->isMethod ? " is a method and cannot be written"
-                                                          : " is a read-only property and cannot be written"));
+                name(*op) + (op->isMethod ? " is a method and cannot be written"
+                                          : " is a read-only property and cannot be written"));
         }
         if (args.size() != 1) {
             throw DispatchError(FailureKind::BadArgumentCount, "writing " + name(*op) + " takes 1 value (" +
-                                                                   display::typeName(op->valueType) + "), got " +
-                                                                   std::to_string(args.size()));
+                                                                   display::typeName(op->valueType) +
+                                                                   "), got " + std::to_string(args.size()));
         }
         const Variant value = coerce(*op, "the value written", op->valueType, args[0]);
         resultCode_ = guarded(*op, [&] { return write(*op, value); });
@@ -182,7 +188,8 @@ Variant LineDisplayControl::invokeChecked(display::DispId id, unsigned flags, st
     }
     if (op->isMethod) {
         if (!(flags & display::invokeMethod)) {
-            throw DispatchError(FailureKind::UnknownMember, name(*op) + " is a method; it cannot be read as a property");
+            throw DispatchError(
+                FailureKind::UnknownMember, name(*op) + " is a method; it cannot be read as a property");
         }
         const auto params = op->parameters();
         if (args.size() != params.size()) {
@@ -198,11 +205,12 @@ Variant LineDisplayControl::invokeChecked(display::DispId id, unsigned flags, st
         return Variant::fromInt32(result);
     }
     if (!(flags & display::invokePropertyGet)) {
-        throw DispatchError(FailureKind::UnknownMember, name(*op) + " is a property; it cannot be called as a method");
+        throw DispatchError(
+            FailureKind::UnknownMember, name(*op) + " is a property; it cannot be called as a method");
     }
     if (!args.empty()) {
         throw DispatchError(FailureKind::BadArgumentCount,
-                            "reading " + name(*op) + " takes no arguments, got " + std::to_string(args.size()));
+            "reading " + name(*op) + " takes no arguments, got " + std::to_string(args.size()));
     }
     return read(*op);
 }
@@ -217,12 +225,15 @@ std::int32_t LineDisplayControl::callMethod(const Operation& op, std::span<const
     case dispIdOf("ClearText"): return clearText();
     case dispIdOf("DestroyWindow"): return destroyWindow();
     case dispIdOf("DisplayText"): return displayText(a[0].string(), a[1].int32());
-    case dispIdOf("DisplayTextAt"): return displayTextAt(a[0].int32(), a[1].int32(), a[2].string(), a[3].int32());
+    case dispIdOf("DisplayTextAt"):
+        return displayTextAt(a[0].int32(), a[1].int32(), a[2].string(), a[3].int32());
     case dispIdOf("CreateWindow"):
-        return createWindow({a[0].int32(), a[1].int32(), a[2].int32(), a[3].int32(), a[4].int32(), a[5].int32()});
+        return createWindow(
+            {a[0].int32(), a[1].int32(), a[2].int32(), a[3].int32(), a[4].int32(), a[5].int32()});
     default: break;
     }
-    throw DispatchError(FailureKind::ControlFault, "the built-in Line Display control does not implement " + name(op));
+    throw DispatchError(
+        FailureKind::ControlFault, "the built-in Line Display control does not implement " + name(op));
 }
 
 // ---- Reads -------------------------------------------------------------
@@ -262,7 +273,8 @@ Variant LineDisplayControl::read(const Operation& op) const {
     case dispIdOf("PowerState"): {
         // The state is known only while it is being watched: enabled, with
         // notification on, on a device that reports power.
-        if (!s.enabled || s.powerNotify != 1 || p.capPowerReporting == cap::powerNone) return i32(powerUnknown);
+        if (!s.enabled || s.powerNotify != 1 || p.capPowerReporting == cap::powerNone)
+            return i32(powerUnknown);
         const bool online = s.channel.call([](ServiceObject& so) { return so.online(); });
         return i32(online ? powerOnline : powerOffOffline);
     }
@@ -292,7 +304,8 @@ Variant LineDisplayControl::read(const Operation& op) const {
     case dispIdOf("DeviceRows"): return i32(p.rows);
     default: break;
     }
-    throw DispatchError(FailureKind::ControlFault, "the built-in Line Display control cannot read " + name(op));
+    throw DispatchError(
+        FailureKind::ControlFault, "the built-in Line Display control cannot read " + name(op));
 }
 
 // ---- Writes ------------------------------------------------------------
@@ -398,7 +411,8 @@ std::int32_t LineDisplayControl::write(const Operation& op, const Variant& value
         return OPOS_SUCCESS;
     default: break;
     }
-    throw DispatchError(FailureKind::ControlFault, "the built-in Line Display control cannot write " + name(op));
+    throw DispatchError(
+        FailureKind::ControlFault, "the built-in Line Display control cannot write " + name(op));
 }
 
 // ---- Life cycle --------------------------------------------------------
@@ -509,7 +523,8 @@ std::int32_t LineDisplayControl::checkHealth(std::int32_t level) {
     if (const std::int32_t code = usable(); code != OPOS_SUCCESS) return code;
     if (level < 1 || level > 3) return OPOS_E_ILLEGAL;  // no check ran: the text stays
     session_->channel.showPendingNow();
-    const HealthReport report = session_->channel.call([level](ServiceObject& so) { return so.checkHealth(level); });
+    const HealthReport report =
+        session_->channel.call([level](ServiceObject& so) { return so.checkHealth(level); });
     session_->checkHealthText = report.text;
     return report.result;
 }
@@ -548,8 +563,8 @@ std::int32_t LineDisplayControl::displayText(const std::u16string& data, std::in
     return OPOS_SUCCESS;
 }
 
-std::int32_t LineDisplayControl::displayTextAt(std::int32_t row, std::int32_t column, const std::u16string& data,
-                                               std::int32_t attr) {
+std::int32_t LineDisplayControl::displayTextAt(
+    std::int32_t row, std::int32_t column, const std::u16string& data, std::int32_t attr) {
     if (const std::int32_t code = usable(); code != OPOS_SUCCESS) return code;
     DisplayModel& m = session_->model;
     if (row < 0 || row >= m.rows() || column < 0 || column >= m.columns()) return OPOS_E_ILLEGAL;

@@ -50,7 +50,8 @@ public:
     // Makes no call on the device; pending output is dropped and the claim freed.
     ~LineDisplayControl() override;
 
-    display::Variant invoke(display::DispId id, unsigned flags, std::span<const display::Variant> args) override;
+    display::Variant invoke(
+        display::DispId id, unsigned flags, std::span<const display::Variant> args) override;
 
     // What the open device shows now (after any slow output delivered so
     // far), one string per device row; empty while closed.
@@ -77,7 +78,7 @@ private:
         Session(const DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service);
         DeviceProfile profile;
         ClaimLock claim;
-        DisplayModel model;  // what the application has written, slow output included
+        DisplayModel model;                   // what the application has written, slow output included
         std::vector<WindowSettings> windows;  // by window number; a free number's entry is unused
         bool enabled = false;
         bool offline = false;  // a device failure took the device away while enabled
@@ -88,13 +89,14 @@ private:
         ServiceChannel channel;  // last: stops its thread before the rest goes
     };
 
-    display::Variant invokeChecked(display::DispId id, unsigned flags, std::span<const display::Variant> args);
+    display::Variant invokeChecked(
+        display::DispId id, unsigned flags, std::span<const display::Variant> args);
     // Runs one call on the device; a DeviceFailure becomes its result code.
     template <typename F>
     std::int32_t guarded(const display::Operation& op, F&& call);
     void traceCall(const display::Operation* op, display::DispId id, unsigned flags,
-                   std::span<const display::Variant> args, const std::string& outcome,
-                   std::chrono::steady_clock::duration took) const;
+        std::span<const display::Variant> args, const std::string& outcome,
+        std::chrono::steady_clock::duration took) const;
     void report(std::string_view what, const std::string& reason) const;
     display::Variant read(const display::Operation& op) const;
     std::int32_t write(const display::Operation& op, const display::Variant& value);
@@ -107,7 +109,8 @@ private:
     std::int32_t checkHealth(std::int32_t level);
     std::int32_t clearText();
     std::int32_t displayText(const std::u16string& data, std::int32_t attr);
-    std::int32_t displayTextAt(std::int32_t row, std::int32_t column, const std::u16string& data, std::int32_t attr);
+    std::int32_t displayTextAt(
+        std::int32_t row, std::int32_t column, const std::u16string& data, std::int32_t attr);
     std::int32_t createWindow(const WindowGeometry& geometry);
     std::int32_t destroyWindow();
 
@@ -120,8 +123,12 @@ private:
     std::int32_t marqueeTypeResult(std::int32_t type) const;
     void writeOut(const std::u16string& data, std::int32_t attr);
     void disable();
-    WindowSettings& currentSettings() { return session_->windows[static_cast<std::size_t>(session_->model.currentWindow())]; }
-    const WindowSettings& currentSettings() const { return session_->windows[static_cast<std::size_t>(session_->model.currentWindow())]; }
+    WindowSettings& currentSettings() {
+        return session_->windows[static_cast<std::size_t>(session_->model.currentWindow())];
+    }
+    const WindowSettings& currentSettings() const {
+        return session_->windows[static_cast<std::size_t>(session_->model.currentWindow())];
+    }
 
     std::shared_ptr<const DeviceRegistry> registry_;
     std::string deviceName_;        // of the last Open, for messages and the trace

@@ -19,8 +19,8 @@ namespace cap {
 inline constexpr std::int32_t blinkNone = 0, blinkAll = 1, blinkEach = 2;
 inline constexpr std::int32_t reverseNone = 0, reverseAll = 1, reverseEach = 2;
 inline constexpr std::int32_t powerNone = 0, powerStandard = 1, powerAdvanced = 2;
-inline constexpr std::int32_t charSetNumeric = 0, charSetAlpha = 1, charSetKana = 10,
-                              charSetKanji = 11, charSetUnicode = 997, charSetAscii = 998;
+inline constexpr std::int32_t charSetNumeric = 0, charSetAlpha = 1, charSetKana = 10, charSetKanji = 11,
+                              charSetUnicode = 997, charSetAscii = 998;
 // CapCursorType bits.
 inline constexpr std::int32_t cursorFixed = 0x01, cursorBlock = 0x02, cursorHalfBlock = 0x04,
                               cursorUnderline = 0x08, cursorReverse = 0x10, cursorOther = 0x20,
@@ -29,8 +29,8 @@ inline constexpr std::int32_t cursorFixed = 0x01, cursorBlock = 0x02, cursorHalf
 
 // CursorType values; a type may be ORed with cursorTypeBlink.
 namespace cursor {
-inline constexpr std::int32_t none = 0, fixed = 1, block = 2, halfBlock = 3, underline = 4,
-                              reverse = 5, other = 6;
+inline constexpr std::int32_t none = 0, fixed = 1, block = 2, halfBlock = 3, underline = 4, reverse = 5,
+                              other = 6;
 inline constexpr std::int32_t blinkFlag = 0x10000000;
 }  // namespace cursor
 
@@ -69,9 +69,15 @@ struct DeviceProfile {
 // cursor, fewer windows, no power reporting, no inter-character wait, and a
 // wider choice of code pages.
 inline constexpr std::array<DeviceProfile, 2> profiles{{
-    // name      rows cols blink            reverse            bright levels                       n  cursor caps                                                        initial cursor   desc  n  hMq   vMq    rate   glyph  glyphs  charset cap         set list                        set  icw    power               windows
-    {"TQN730",   2,   20,  cap::blinkNone,  cap::reverseEach,  true,  {0, 25, 50, 75, 100},            5, cap::cursorBlock | cap::cursorUnderline | cap::cursorBlink,     cursor::underline, false, 0, true, true,  false, false, "",     cap::charSetAscii,  "437,850,858,998",              437, true,  cap::powerStandard, 4},
-    {"DM-D202",  2,   20,  cap::blinkEach,  cap::reverseNone,  true,  {0, 20, 40, 60, 80, 100},        6, cap::cursorFixed,                                              cursor::fixed,     true,  8, true, false, false, false, "",     cap::charSetAscii,  "437,850,852,866,998,1252",     998, false, cap::powerNone,     2},
+    // name      rows cols blink            reverse            bright levels                       n  cursor
+    // caps                                                        initial cursor   desc  n  hMq   vMq    rate
+    // glyph  glyphs  charset cap         set list                        set  icw    power windows
+    {"TQN730", 2, 20, cap::blinkNone, cap::reverseEach, true, {0, 25, 50, 75, 100}, 5,
+        cap::cursorBlock | cap::cursorUnderline | cap::cursorBlink, cursor::underline, false, 0, true, true,
+        false, false, "", cap::charSetAscii, "437,850,858,998", 437, true, cap::powerStandard, 4},
+    {"DM-D202", 2, 20, cap::blinkEach, cap::reverseNone, true, {0, 20, 40, 60, 80, 100}, 6, cap::cursorFixed,
+        cursor::fixed, true, 8, true, false, false, false, "", cap::charSetAscii, "437,850,852,866,998,1252",
+        998, false, cap::powerNone, 2},
 }};
 
 // The profile of a device name, or nothing for a name no profile has.

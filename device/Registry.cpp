@@ -62,16 +62,18 @@ std::shared_ptr<const DeviceRegistry> DeviceRegistry::builtIn() {
     static const std::shared_ptr<const DeviceRegistry> registry = [] {
         auto r = std::make_shared<DeviceRegistry>();
         for (const auto& profile : profiles) {
-            r->add(std::string(profile.name), [profile] { return std::make_unique<SimulatedDisplay>(profile); });
+            r->add(
+                std::string(profile.name), [profile] { return std::make_unique<SimulatedDisplay>(profile); });
         }
         return r;
     }();
     return registry;
 }
 
-void registerBuiltInControl(display::ControlFactory& factory, std::shared_ptr<const DeviceRegistry> registry) {
+void registerBuiltInControl(
+    display::ControlFactory& factory, std::shared_ptr<const DeviceRegistry> registry) {
     factory.registerProgId(std::string(display::lineDisplayProgId),
-                           [registry] { return std::make_unique<LineDisplayControl>(registry); });
+        [registry] { return std::make_unique<LineDisplayControl>(registry); });
 }
 
 }  // namespace device

@@ -62,7 +62,7 @@ struct CharacterSet {
 }  // namespace op
 
 using DisplayOp = std::variant<op::Text, op::Clear, op::SetCursor, op::CreateWindow, op::DestroyWindow,
-                               op::SelectWindow, op::Brightness, op::CursorType, op::CharacterSet>;
+    op::SelectWindow, op::Brightness, op::CursorType, op::CharacterSet>;
 
 // Applies one operation to a model; the operation must be legal for it.
 void applyTo(DisplayModel& model, const DisplayOp& operation);

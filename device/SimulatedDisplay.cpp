@@ -42,9 +42,10 @@ HealthReport SimulatedDisplay::checkHealth(std::int32_t level) {
     case 1: {
         // The internal check touches nothing the customer sees: it checks
         // that the display memory has the geometry of the profile.
-        const bool sound = model_.deviceRows() == profile_.rows && model_.deviceColumns() == profile_.columns &&
-                           model_.windowCount() >= 1;
-        if (!sound) return {display::OPOS_E_FAILURE, u"Internal HCheck: display memory does not match the device"};
+        const bool sound = model_.deviceRows() == profile_.rows &&
+                           model_.deviceColumns() == profile_.columns && model_.windowCount() >= 1;
+        if (!sound)
+            return {display::OPOS_E_FAILURE, u"Internal HCheck: display memory does not match the device"};
         return {display::OPOS_SUCCESS, u"Internal HCheck: Successful"};
     }
     case 2: {
@@ -53,7 +54,7 @@ HealthReport SimulatedDisplay::checkHealth(std::int32_t level) {
         const DisplayModel saved = model_;
         DisplayModel pattern(profile_.rows, profile_.columns);
         pattern.writeText(std::u32string(static_cast<std::size_t>(profile_.rows * profile_.columns), U'*'),
-                          attribute::normal, true);
+            attribute::normal, true);
         model_ = pattern;
         ++testPatterns_;
         model_ = saved;
@@ -61,9 +62,8 @@ HealthReport SimulatedDisplay::checkHealth(std::int32_t level) {
     }
     case 3:
         return {display::OPOS_E_ILLEGAL,
-                u"Interactive HCheck: Not supported (a simulated display has no operator dialog)"};
-    default:
-        return {display::OPOS_E_ILLEGAL, u"HCheck: no such level"};
+            u"Interactive HCheck: Not supported (a simulated display has no operator dialog)"};
+    default: return {display::OPOS_E_ILLEGAL, u"HCheck: no such level"};
     }
 }
 

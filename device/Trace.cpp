@@ -1,9 +1,9 @@
 #include "device/Trace.h"
 
 #include <cerrno>
-#include <cstring>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace device {
@@ -19,9 +19,9 @@ std::string timestamp() {
     const hh_mm_ss time{now - day};
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%06lldZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                  static_cast<int>(time.seconds().count()), static_cast<long long>(time.subseconds().count()));
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()), static_cast<long long>(time.subseconds().count()));
     return text;
 }
 
@@ -39,11 +39,11 @@ Trace::~Trace() {
 }
 
 void Trace::call(std::string_view device, std::string_view operation, std::string_view arguments,
-                 std::string_view outcome, std::chrono::nanoseconds duration) {
+    std::string_view outcome, std::chrono::nanoseconds duration) {
     char took[32];
     std::snprintf(took, sizeof took, " (%.3f ms)", static_cast<double>(duration.count()) / 1e6);
     line(device,
-         std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(outcome) + took);
+        std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(outcome) + took);
 }
 
 void Trace::wire(std::string_view device, std::string_view bytes) {

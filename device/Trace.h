@@ -31,7 +31,7 @@ public:
 
     // One dispatch call: "<time> <device> <operation>(<arguments>) -> <outcome> (<duration>)".
     void call(std::string_view device, std::string_view operation, std::string_view arguments,
-              std::string_view outcome, std::chrono::nanoseconds duration);
+        std::string_view outcome, std::chrono::nanoseconds duration);
     // Bytes sent to the wire: "<time> <device> wire <n> bytes: 1B 40 ...".
     void wire(std::string_view device, std::string_view bytes);
     // A free-form line (a failure's reason, say): "<time> <device> <text>".

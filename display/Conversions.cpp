@@ -27,13 +27,14 @@ std::string quoted(std::u16string_view text) { return "\"" + utf8(text) + "\""; 
 
 [[noreturn]] void notANumber(std::u16string_view original) {
     throw DispatchError(FailureKind::NotConvertible,
-                        quoted(original) + " is not a number (expected digits with an optional sign and "
-                                           "decimal point, such as -12 or 2.5, or a hexadecimal number such as 0x1F)");
+        quoted(original) +
+            " is not a number (expected digits with an optional sign and "
+            "decimal point, such as -12 or 2.5, or a hexadecimal number such as 0x1F)");
 }
 
 [[noreturn]] void outOfRange(std::u16string_view original) {
-    throw DispatchError(FailureKind::Overflow, quoted(original) +
-                                                   " is outside the 32-bit integer range -2147483648 to 2147483647");
+    throw DispatchError(FailureKind::Overflow,
+        quoted(original) + " is outside the 32-bit integer range -2147483648 to 2147483647");
 }
 
 // Reads hexadecimal digits after a 0x or &H prefix; no fraction is allowed.
@@ -54,7 +55,8 @@ std::uint64_t hexMagnitude(std::u16string_view digits, std::u16string_view origi
 std::uint64_t decimalMagnitude(std::u16string_view number, std::u16string_view original) {
     const auto point = number.find(u'.');
     const auto whole = number.substr(0, point);
-    const auto fraction = point == std::u16string_view::npos ? std::u16string_view{} : number.substr(point + 1);
+    const auto fraction =
+        point == std::u16string_view::npos ? std::u16string_view{} : number.substr(point + 1);
     if (whole.empty() && fraction.empty()) notANumber(original);
 
     std::uint64_t magnitude = 0;
@@ -83,8 +85,8 @@ std::int32_t textToInt32(std::u16string_view text) {
     while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
     if (text.empty()) {
         throw DispatchError(FailureKind::NotConvertible,
-                            original.empty() ? std::string("the text is empty, and a number is needed")
-                                             : quoted(original) + " holds only blanks, and a number is needed");
+            original.empty() ? std::string("the text is empty, and a number is needed")
+                             : quoted(original) + " holds only blanks, and a number is needed");
     }
 
     bool negative = false;
@@ -95,13 +97,14 @@ std::int32_t textToInt32(std::u16string_view text) {
 
     std::uint64_t magnitude = 0;
     if (text.size() >= 2 && ((text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) ||
-                             (text[0] == u'&' && (text[1] == u'h' || text[1] == u'H')))) {
+                                (text[0] == u'&' && (text[1] == u'h' || text[1] == u'H')))) {
         magnitude = hexMagnitude(text.substr(2), original);
     } else {
         magnitude = decimalMagnitude(text, original);
     }
 
-    const std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    const std::int64_t value =
+        negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
     if (magnitude >= magnitudeCap || value < int32Min || value > int32Max) outOfRange(original);
     return static_cast<std::int32_t>(value);
 }
@@ -110,15 +113,15 @@ std::int32_t toInt32(const Variant& value) {
     switch (value.type()) {
     case VariantType::Int32: return value.int32();
     case VariantType::Boolean: return value.rawBool();
-    case VariantType::String:
-        try {
-            return textToInt32(value.string());
+    case VariantType::String: try { return textToInt32(value.string());
         } catch (const DispatchError& e) {
-            throw DispatchError(e.kind(), "the returned string cannot be taken as an integer: " + std::string(e.what()));
+            throw DispatchError(
+                e.kind(), "the returned string cannot be taken as an integer: " + std::string(e.what()));
         }
     case VariantType::Empty: break;
     }
-    throw DispatchError(FailureKind::NotConvertible, "the control returned no value where an integer was expected");
+    throw DispatchError(
+        FailureKind::NotConvertible, "the control returned no value where an integer was expected");
 }
 
 std::int16_t toInt16(const Variant& value) {
@@ -136,19 +139,21 @@ VariantBool toBoolean(const Variant& value) {
     case VariantType::Int32: return value.int32() == 0 ? variantFalse : variantTrue;
     case VariantType::String: {
         std::u16string lower;
-        for (const char16_t c : value.string()) lower += (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
+        for (const char16_t c : value.string())
+            lower += (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
         if (lower == u"true") return variantTrue;
         if (lower == u"false") return variantFalse;
         try {
             return textToInt32(value.string()) == 0 ? variantFalse : variantTrue;
         } catch (const DispatchError&) {
             throw DispatchError(FailureKind::NotConvertible,
-                                "the returned string " + quoted(value.string()) + " is not a boolean");
+                "the returned string " + quoted(value.string()) + " is not a boolean");
         }
     }
     case VariantType::Empty: break;
     }
-    throw DispatchError(FailureKind::NotConvertible, "the control returned no value where a boolean was expected");
+    throw DispatchError(
+        FailureKind::NotConvertible, "the control returned no value where a boolean was expected");
 }
 
 std::u16string toText(const Variant& value) {
@@ -158,7 +163,8 @@ std::u16string toText(const Variant& value) {
     case VariantType::Boolean: return booleanText(value.rawBool());
     case VariantType::Empty: break;
     }
-    throw DispatchError(FailureKind::NotConvertible, "the control returned no value where a text was expected");
+    throw DispatchError(
+        FailureKind::NotConvertible, "the control returned no value where a text was expected");
 }
 
 std::u16string decimalText(std::int32_t value) { return utf16(std::to_string(value)); }

@@ -28,8 +28,7 @@ const char* failureKindName(FailureKind kind);
 
 class DispatchError : public std::runtime_error {
 public:
-    DispatchError(FailureKind kind, const std::string& message)
-        : std::runtime_error(message), kind_(kind) {}
+    DispatchError(FailureKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
     FailureKind kind() const { return kind_; }
 
 private:

@@ -14,18 +14,18 @@ std::unique_ptr<Dispatch> ControlFactory::create(std::string_view progId) const 
     const auto it = creators_.find(progId);
     if (it == creators_.end()) {
         throw DispatchError(FailureKind::ControlUnavailable,
-                            "no control object is registered under the ProgID " + std::string(progId));
+            "no control object is registered under the ProgID " + std::string(progId));
     }
     std::unique_ptr<Dispatch> control;
     try {
         control = it->second();
     } catch (const std::exception& e) {
         throw DispatchError(FailureKind::ControlUnavailable,
-                            "the control object " + std::string(progId) + " could not be created: " + e.what());
+            "the control object " + std::string(progId) + " could not be created: " + e.what());
     }
     if (!control) {
         throw DispatchError(FailureKind::ControlUnavailable,
-                            "the control object " + std::string(progId) + " could not be created");
+            "the control object " + std::string(progId) + " could not be created");
     }
     return control;
 }

@@ -18,7 +18,8 @@ const Operation* findOperation(DispId id) {
         for (const auto& op : operations) table[static_cast<std::size_t>(op.id)] = &op;
         return table;
     }();
-    return id >= 0 && static_cast<std::size_t>(id) < byId.size() ? byId[static_cast<std::size_t>(id)] : nullptr;
+    return id >= 0 && static_cast<std::size_t>(id) < byId.size() ? byId[static_cast<std::size_t>(id)]
+                                                                 : nullptr;
 }
 
 const Operation& operationNamed(std::string_view name) {

@@ -39,9 +39,10 @@ namespace detail {
 // A property; those the console writes are writable, and so are those
 // marked writable that the console only reads.
 enum class Put : bool { ReadOnly, Writable };
-constexpr Operation property(std::string_view name, DispId id, Form form, VariantType type, bool console = true,
-                             Put put = Put::ReadOnly) {
-    return Operation{name, id, false, form, type, {}, 0, console, form == Form::ReadWrite || put == Put::Writable};
+constexpr Operation property(std::string_view name, DispId id, Form form, VariantType type,
+    bool console = true, Put put = Put::ReadOnly) {
+    return Operation{
+        name, id, false, form, type, {}, 0, console, form == Form::ReadWrite || put == Put::Writable};
 }
 template <typename... P>
 constexpr Operation method(std::string_view name, DispId id, Form form, bool console, P... params) {

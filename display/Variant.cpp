@@ -56,5 +56,4 @@ const char* typeName(VariantType type) {
     return "empty";
 }
 
-
 }  // namespace display

@@ -88,7 +88,8 @@ PtyServer::~PtyServer() {
     // server may have taken the name since.
     char target[256] = {};
     const ssize_t n = readlink(options_.link.c_str(), target, sizeof target - 1);
-    if (n > 0 && terminal_ == std::string(target, static_cast<std::size_t>(n))) ::unlink(options_.link.c_str());
+    if (n > 0 && terminal_ == std::string(target, static_cast<std::size_t>(n)))
+        ::unlink(options_.link.c_str());
     ::close(far_);
     ::close(master_);
 }
@@ -104,7 +105,8 @@ std::string PtyServer::readFor(std::chrono::milliseconds timeout) {
     if (ready == 0) return {};
     // Paced, read about 10 ms of line time at once; otherwise whatever is there.
     std::size_t chunk = 4096;
-    if (options_.baud > 0) chunk = std::max<std::size_t>(1, static_cast<std::size_t>(options_.baud) / 10 / 100);
+    if (options_.baud > 0)
+        chunk = std::max<std::size_t>(1, static_cast<std::size_t>(options_.baud) / 10 / 100);
     std::string bytes(chunk, '\0');
     const ssize_t n = ::read(master_, bytes.data(), chunk);
     if (n < 0) {

@@ -19,8 +19,8 @@ namespace emulator {
 class PtyServer {
 public:
     struct Options {
-        std::string link;          // the stable path; replaced only if it is a link to nothing
-        std::int32_t baud = 0;     // pace reading to this rate (10 bits a byte); 0 reads at once
+        std::string link;       // the stable path; replaced only if it is a link to nothing
+        std::int32_t baud = 0;  // pace reading to this rate (10 bits a byte); 0 reads at once
     };
 
     // Opens the pseudo-terminal, puts it in raw mode and makes the link.

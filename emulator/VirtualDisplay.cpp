@@ -91,7 +91,8 @@ bool VirtualDisplay::feed(std::string_view bytes) {
                 m = {Match::Kind::command, m.form, ender + 1};
                 const std::string whole = std::string(input.substr(0, ender)) + '\x0D';
                 std::string reason;
-                if (state_.selected && !apply(m, whole, reason)) fault(input.substr(0, ender), std::move(reason));
+                if (state_.selected && !apply(m, whole, reason))
+                    fault(input.substr(0, ender), std::move(reason));
                 at += ender;
                 continue;
             }
@@ -138,7 +139,8 @@ void VirtualDisplay::fault(std::string_view bytes, std::string reason) {
 }
 
 char32_t VirtualDisplay::characterOf(unsigned char byte) const {
-    if (state_.userCharactersSelected && state_.userCharacters.contains(byte)) return userCharacterBase + byte;
+    if (state_.userCharactersSelected && state_.userCharacters.contains(byte))
+        return userCharacterBase + byte;
     return device::fromCodePage(byte, state_.characterSet);
 }
 
@@ -248,9 +250,7 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
         state_.selected = selected;
         return true;
     }
-    case Command::clearScreen:
-        model_.clearWindow();
-        return true;
+    case Command::clearScreen: model_.clearWindow(); return true;
     case Command::clearLine:
         clearRow(row);
         model_.setCursor(row, 0);
@@ -323,7 +323,8 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
         if (match.form->command == Command::marquee) state_.marquee = std::string(args);
         writeRow(target, args.substr(0, static_cast<std::size_t>(columns)));
         if (match.form->command != Command::marquee && args.size() > static_cast<std::size_t>(columns)) {
-            reason = "row text of " + std::to_string(args.size()) + " bytes, longer than " + std::to_string(columns);
+            reason = "row text of " + std::to_string(args.size()) + " bytes, longer than " +
+                     std::to_string(columns);
             return false;
         }
         return true;
@@ -336,7 +337,8 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
         for (unsigned code = first; code <= last; ++code) {
             Glyph glyph{};
             for (std::size_t i = 0; i < glyph.size(); ++i) {
-                glyph[i] = static_cast<std::uint8_t>(byteAt(bytes, fixed + 3 + (code - first) * 5 + i) & 0x7F);
+                glyph[i] =
+                    static_cast<std::uint8_t>(byteAt(bytes, fixed + 3 + (code - first) * 5 + i) & 0x7F);
             }
             state_.userCharacters[static_cast<std::uint8_t>(code)] = glyph;
         }
@@ -364,7 +366,8 @@ std::vector<std::string> VirtualDisplay::rowsText() const {
     std::vector<std::string> rows;
     for (std::int32_t r = 0; r < model_.deviceRows(); ++r) {
         std::string line;
-        for (std::int32_t c = 0; c < model_.deviceColumns(); ++c) appendUtf8(line, model_.shownCell(r, c).character);
+        for (std::int32_t c = 0; c < model_.deviceColumns(); ++c)
+            appendUtf8(line, model_.shownCell(r, c).character);
         rows.push_back(std::move(line));
     }
     return rows;
@@ -373,7 +376,8 @@ std::vector<std::string> VirtualDisplay::rowsText() const {
 std::string VirtualDisplay::describe() const {
     std::string out = "screen\n";
     for (const auto& row : rowsText()) out += "|" + row + "|\n";
-    out += "cursor " + std::to_string(model_.cursorRow() + 1) + " " + std::to_string(model_.cursorColumn() + 1);
+    out +=
+        "cursor " + std::to_string(model_.cursorRow() + 1) + " " + std::to_string(model_.cursorColumn() + 1);
     out += state_.cursorVisible ? " shown" : " hidden";
     out += " brightness " + std::to_string(model_.brightness());
     out += " blink " + std::to_string(state_.blinkInterval);

@@ -42,11 +42,11 @@ struct DeviceState {
     Mode mode = Mode::overwrite;
     std::int32_t blinkInterval = 0;  // whole display: n x 50 ms on, n x 50 ms off; 0 steady
     bool displayOn = true;
-    bool cursorVisible = true;  // displays power up with the cursor shown
-    bool reverse = false;       // characters written from now on are reversed
-    std::int32_t codeTable = 0;          // the display's table number (1B 74 n)
-    std::int32_t internationalSet = 0;   // kept, not applied: the ASCII variants are not drawn
-    std::int32_t characterSet = 437;     // the code page codeTable selects (a CharacterSet value)
+    bool cursorVisible = true;          // displays power up with the cursor shown
+    bool reverse = false;               // characters written from now on are reversed
+    std::int32_t codeTable = 0;         // the display's table number (1B 74 n)
+    std::int32_t internationalSet = 0;  // kept, not applied: the ASCII variants are not drawn
+    std::int32_t characterSet = 437;    // the code page codeTable selects (a CharacterSet value)
     bool userCharactersSelected = false;
     std::map<std::uint8_t, Glyph> userCharacters;
     bool selected = true;  // 1B 3D n: false while only the printer on a shared line is addressed

@@ -17,12 +17,12 @@
 #include <QTimer>
 
 #include <atomic>
-#include <optional>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -43,7 +43,8 @@ struct Options {
 
 constexpr const char* usage =
     "usage: ldt-virtual-display [--link PATH] [--command-set DM-D|CD5220] [--baud N] [--headless]\n"
-    "  --link PATH          the stable path of the display's pty (default $XDG_RUNTIME_DIR/ldt-virtual-display,\n"
+    "  --link PATH          the stable path of the display's pty (default "
+    "$XDG_RUNTIME_DIR/ldt-virtual-display,\n"
     "                       or /tmp/ldt-virtual-display)\n"
     "  --command-set NAME   the command set it reads (default DM-D)\n"
     "  --baud N             read no faster than a line at N baud would carry (default: no pacing)\n"
@@ -79,7 +80,8 @@ bool parse(int argc, char** argv, Options& options) {
             char* end = nullptr;
             const long baud = std::strtol(v.c_str(), &end, 10);
             if (v.empty() || *end != '\0' || baud < 50 || baud > 4'000'000) {
-                std::cerr << "ldt-virtual-display: baud rate \"" << v << "\" is not a number from 50 to 4000000\n";
+                std::cerr << "ldt-virtual-display: baud rate \"" << v
+                          << "\" is not a number from 50 to 4000000\n";
                 return false;
             }
             options.baud = static_cast<std::int32_t>(baud);
@@ -89,7 +91,8 @@ bool parse(int argc, char** argv, Options& options) {
             int y = 0;
             char rest = 0;
             if (std::sscanf(v.c_str(), "%d,%d%c", &x, &y, &rest) != 2 || x < 0 || y < 0) {
-                std::cerr << "ldt-virtual-display: position \"" << v << "\" is not X,Y (two whole numbers from 0)\n";
+                std::cerr << "ldt-virtual-display: position \"" << v
+                          << "\" is not X,Y (two whole numbers from 0)\n";
                 return false;
             }
             options.position = QPoint(x, y);
@@ -114,12 +117,12 @@ int runHeadless(emulator::PtyServer& server, emulator::VirtualDisplay& display) 
 }
 
 int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::VirtualDisplay& display,
-              const Options& options) {
+    const Options& options) {
     QApplication app(argc, argv);
     emulator::qt::DisplayWindow window;
     window.setLine(QString::fromStdString(server.terminalPath()), QString::fromStdString(server.link()),
-                   QString::fromUtf8(options.commandSet->name.data(), static_cast<int>(options.commandSet->name.size())),
-                   options.baud);
+        QString::fromUtf8(options.commandSet->name.data(), static_cast<int>(options.commandSet->name.size())),
+        options.baud);
     window.showScreen(display);
     if (options.position) window.move(*options.position);
     window.show();
@@ -169,7 +172,8 @@ int main(int argc, char** argv) {
                   << "ldt-virtual-display: link " << server.link() << "\n"
                   << "ldt-virtual-display: command set " << options.commandSet->name << "\n"
                   << std::flush;
-        return options.headless ? runHeadless(server, display) : runWindow(argc, argv, server, display, options);
+        return options.headless ? runHeadless(server, display)
+                                : runWindow(argc, argv, server, display, options);
     } catch (const std::system_error& e) {
         std::cerr << "ldt-virtual-display: cannot serve the display: " << e.what() << "\n";
         return 1;

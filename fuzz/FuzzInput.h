@@ -29,9 +29,7 @@ inline std::u16string utf16Units(const std::uint8_t* data, std::size_t size) {
 
 // Bytes as single code units 0..255: the typed text a person can make on an
 // ordinary keyboard, which reaches the number forms far more often.
-inline std::u16string latin1Units(const std::uint8_t* data, std::size_t size) {
-    return {data, data + size};
-}
+inline std::u16string latin1Units(const std::uint8_t* data, std::size_t size) { return {data, data + size}; }
 
 [[noreturn]] inline void fuzzFail(const std::string& what) {
     std::fprintf(stderr, "fuzz finding: %s\n", what.c_str());

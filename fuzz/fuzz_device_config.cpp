@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const device::DeviceEntry& entry : config.entries) {
         if (!entry.problem.empty()) {
-            if (!namesTheFile(entry.problem)) fuzz::fuzzFail("an entry's problem without its file: " + entry.problem);
+            if (!namesTheFile(entry.problem))
+                fuzz::fuzzFail("an entry's problem without its file: " + entry.problem);
             continue;
         }
         if (entry.rows < 1 || entry.rows > 4 || entry.columns < 1 || entry.columns > 40) {

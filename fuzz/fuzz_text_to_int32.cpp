@@ -35,7 +35,10 @@ Outcome tooLarge() { return {std::nullopt, FailureKind::Overflow}; }
 // A non-negative decimal number, given as its digits, plus one.
 std::string incremented(std::string digits) {
     for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-        if (*it != '9') { ++*it; return digits; }
+        if (*it != '9') {
+            ++*it;
+            return digits;
+        }
         *it = '0';
     }
     return "1" + digits;
@@ -53,7 +56,10 @@ std::string hexToDecimal(const std::string& hex) {
             *it = static_cast<char>('0' + d % 10);
             carry = d / 10;
         }
-        while (carry) { decimal.insert(decimal.begin(), static_cast<char>('0' + carry % 10)); carry /= 10; }
+        while (carry) {
+            decimal.insert(decimal.begin(), static_cast<char>('0' + carry % 10));
+            carry /= 10;
+        }
     }
     return decimal;
 }
@@ -94,7 +100,8 @@ Outcome reference(const std::u16string& typed) {
     const std::string prefix = text.substr(0, 2);
     if (prefix == "0x" || prefix == "0X" || prefix == "&h" || prefix == "&H") {
         const std::string hex = text.substr(2);
-        if (hex.empty() || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return refused();
+        if (hex.empty() || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return refused();
         return fromMagnitude(negative, hexToDecimal(hex));
     }
     if (std::count(text.begin(), text.end(), '.') > 1) return refused();
@@ -108,7 +115,8 @@ Outcome reference(const std::u16string& typed) {
     // Above one half, or exactly one half on an odd number: round away from zero.
     const std::string half = "5" + std::string(fraction.empty() ? 0 : fraction.size() - 1, '0');
     const bool odd = (magnitude.back() - '0') % 2 == 1;
-    if (!fraction.empty() && (fraction > half || (fraction == half && odd))) magnitude = incremented(magnitude);
+    if (!fraction.empty() && (fraction > half || (fraction == half && odd)))
+        magnitude = incremented(magnitude);
     return fromMagnitude(negative, magnitude);
 }
 
@@ -125,8 +133,8 @@ void check(const std::u16string& text) {
     const Outcome expected = reference(text);
     const Outcome got = actual(text);
     if (!(expected == got)) {
-        fuzz::fuzzFail("textToInt32(\"" + display::utf8(text) + "\") gave " + describe(got) + ", the rules say " +
-                       describe(expected));
+        fuzz::fuzzFail("textToInt32(\"" + display::utf8(text) + "\") gave " + describe(got) +
+                       ", the rules say " + describe(expected));
     }
 }
 

@@ -64,16 +64,20 @@ void checkVariant(const Variant& v) {
     const auto wide = attempt([&] { return display::toInt32(v); });
     try {
         const std::int16_t narrow = display::toInt16(v);
-        if (!wide || *wide != narrow) fuzz::fuzzFail("toInt16 succeeded where toInt32 disagrees: " + v.describe());
+        if (!wide || *wide != narrow)
+            fuzz::fuzzFail("toInt16 succeeded where toInt32 disagrees: " + v.describe());
     } catch (const DispatchError& e) {
         const bool inRange = wide && *wide >= INT16_MIN && *wide <= INT16_MAX;
         if (inRange) fuzz::fuzzFail("toInt16 failed on a 16-bit value: " + v.describe());
-        if (wide && e.kind() != FailureKind::Overflow) fuzz::fuzzFail("toInt16 failed not as overflow: " + v.describe());
+        if (wide && e.kind() != FailureKind::Overflow)
+            fuzz::fuzzFail("toInt16 failed not as overflow: " + v.describe());
     }
-    if (v.type() == VariantType::Int32 && !wide) fuzz::fuzzFail("an integer did not convert: " + v.describe());
+    if (v.type() == VariantType::Int32 && !wide)
+        fuzz::fuzzFail("an integer did not convert: " + v.describe());
 
     const auto boolean = attempt([&] { return display::toBoolean(v); });
-    if (v.type() == VariantType::Boolean && boolean != v.rawBool()) fuzz::fuzzFail("a boolean changed: " + v.describe());
+    if (v.type() == VariantType::Boolean && boolean != v.rawBool())
+        fuzz::fuzzFail("a boolean changed: " + v.describe());
     if (v.type() != VariantType::Boolean && boolean && *boolean != 0 && *boolean != -1) {
         fuzz::fuzzFail("a non-standard boolean from " + v.describe());
     }
@@ -90,7 +94,8 @@ void checkVariant(const Variant& v) {
         for (const char32_t cp : display::codePoints(s)) display::appendUtf16(again, cp);
         if (again != s) fuzz::fuzzFail("code points did not re-encode: " + v.describe());
         const std::u16string roundTrip = display::utf16(display::utf8(s));
-        if (!hasUnpairedSurrogate(s) && roundTrip != s) fuzz::fuzzFail("UTF-8 round trip changed " + v.describe());
+        if (!hasUnpairedSurrogate(s) && roundTrip != s)
+            fuzz::fuzzFail("UTF-8 round trip changed " + v.describe());
         if (hasUnpairedSurrogate(roundTrip)) fuzz::fuzzFail("UTF-8 produced an unpaired surrogate");
     }
 }

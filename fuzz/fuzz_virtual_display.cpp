@@ -28,10 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const device::DisplayModel& model = whole.model();
     if (model.deviceRows() != 2 || model.deviceColumns() != 20) fuzz::fuzzFail("the screen changed its size");
-    if (!model.fitsCursor(model.cursorRow(), model.cursorColumn())) fuzz::fuzzFail("the cursor left the screen");
+    if (!model.fitsCursor(model.cursorRow(), model.cursorColumn()))
+        fuzz::fuzzFail("the cursor left the screen");
     if (whole.describe() != pieces.describe() || whole.faultCount() != pieces.faultCount()) {
-        fuzz::fuzzFail("reading in two pieces (split at " + std::to_string(split) + ") differs from reading whole:\n" +
-                       whole.describe() + "---\n" + pieces.describe());
+        fuzz::fuzzFail("reading in two pieces (split at " + std::to_string(split) +
+                       ") differs from reading whole:\n" + whole.describe() + "---\n" + pieces.describe());
     }
     return 0;
 }

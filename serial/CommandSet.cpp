@@ -82,8 +82,13 @@ constexpr std::array<std::int32_t, 4> fourLevels{20, 40, 60, 100};
 // The DM-D's code tables by their ESC t numbers; 998 (ASCII) is the lower
 // half of any of them. The CD5220 has one table, the PC437 one.
 constexpr std::array dmDCodeTables{
-    CodeTable{437, 0},  CodeTable{850, 2},  CodeTable{852, 18}, CodeTable{858, 19},
-    CodeTable{866, 17}, CodeTable{998, 0},  CodeTable{1252, 16},
+    CodeTable{437, 0},
+    CodeTable{850, 2},
+    CodeTable{852, 18},
+    CodeTable{858, 19},
+    CodeTable{866, 17},
+    CodeTable{998, 0},
+    CodeTable{1252, 16},
 };
 constexpr std::array cd5220CodeTables{CodeTable{437, 0}, CodeTable{998, 0}};
 

@@ -30,23 +30,23 @@ enum class Command : std::uint8_t {
     cursorLeft,
     cursorDown,
     cursorUp,
-    home,       // (1,1)
-    leftmost,   // column 1 of the cursor's row
-    rightmost,  // column 20 of the cursor's row
-    bottomLeft, // (1,2)
-    moveTo,     // arguments: column x, row y, both 1-based
+    home,        // (1,1)
+    leftmost,    // column 1 of the cursor's row
+    rightmost,   // column 20 of the cursor's row
+    bottomLeft,  // (1,2)
+    moveTo,      // arguments: column x, row y, both 1-based
     overwriteMode,
     verticalScrollMode,
     horizontalScrollMode,
-    brightness,    // argument: level 1..4
-    blink,         // argument: n x 50 ms on and off; 0 stops, 255 display off
-    cursorVisible, // argument: 0 off, 1 on
-    reverse,       // argument: 0 off, 1 on
-    codeTable,     // argument: table number
+    brightness,     // argument: level 1..4
+    blink,          // argument: n x 50 ms on and off; 0 stops, 255 display off
+    cursorVisible,  // argument: 0 off, 1 on
+    reverse,        // argument: 0 off, 1 on
+    codeTable,      // argument: table number
     internationalSet,
     writeUpperRow,  // text up to 0D, at most one row
     writeLowerRow,
-    marquee,        // text up to 0D, scrolling on the upper row
+    marquee,               // text up to 0D, scrolling on the upper row
     defineUserCharacters,  // 01 n m, then 5 column bytes per character n..m
     selectUserCharacters,  // argument: 0 / 1
     deleteUserCharacter,   // argument: character code
@@ -57,10 +57,10 @@ enum class Command : std::uint8_t {
 // What follows a row's fixed bytes.
 enum class Tail : std::uint8_t {
     none,
-    oneByte,           // one argument byte
-    twoBytes,          // two argument bytes (moveTo: x, y)
+    oneByte,               // one argument byte
+    twoBytes,              // two argument bytes (moveTo: x, y)
     textToCarriageReturn,  // data bytes ended by 0D
-    userCharacters,    // 01 n m and 5 bytes per character from n to m
+    userCharacters,        // 01 n m and 5 bytes per character from n to m
 };
 
 struct CommandForm {

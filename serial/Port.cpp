@@ -25,14 +25,8 @@ struct Speed {
     std::int32_t baud;
     speed_t constant;
 };
-constexpr std::array<Speed, 8> speeds{{{1200, B1200},
-                                       {2400, B2400},
-                                       {4800, B4800},
-                                       {9600, B9600},
-                                       {19200, B19200},
-                                       {38400, B38400},
-                                       {57600, B57600},
-                                       {115200, B115200}}};
+constexpr std::array<Speed, 8> speeds{{{1200, B1200}, {2400, B2400}, {4800, B4800}, {9600, B9600},
+    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}}};
 
 PortFailure kindOf(int error) {
     switch (error) {
@@ -64,8 +58,8 @@ std::string describe(PortFailure kind) {
 
 [[noreturn]] void fail(const std::string& path, int error, const std::string& doing) {
     const PortFailure kind = kindOf(error);
-    throw PortError(kind, "serial port " + path + " " + describe(kind) + " (" + doing + ": " +
-                              std::strerror(error) + ")");
+    throw PortError(kind,
+        "serial port " + path + " " + describe(kind) + " (" + doing + ": " + std::strerror(error) + ")");
 }
 
 // Locks an open descriptor for this process and makes writes non-blocking;
@@ -144,12 +138,12 @@ int openLibserialport(const std::string& path, sp_port* sp, std::int32_t baud) {
 
 }  // namespace
 
-std::unique_ptr<Port> Port::open(const std::string& path, std::int32_t baud,
-                                 std::chrono::milliseconds timeout) {
+std::unique_ptr<Port> Port::open(
+    const std::string& path, std::int32_t baud, std::chrono::milliseconds timeout) {
     const auto speed = std::ranges::find(speeds, baud, &Speed::baud);
     if (speed == speeds.end()) {
-        throw PortError(PortFailure::other,
-                        "serial port " + path + ": unsupported speed " + std::to_string(baud));
+        throw PortError(
+            PortFailure::other, "serial port " + path + ": unsupported speed " + std::to_string(baud));
     }
     const auto deadline = Clock::now() + timeout;
     for (;;) {
@@ -172,8 +166,8 @@ std::unique_ptr<Port> Port::open(const std::string& path, std::int32_t baud,
             if (e.kind() != PortFailure::busy) throw;
             const auto now = Clock::now();
             if (timeout.count() >= 0 && now >= deadline) {
-                throw PortError(PortFailure::busy, std::string(e.what()) + "; gave up after " +
-                                                       std::to_string(timeout.count()) + " ms");
+                throw PortError(PortFailure::busy,
+                    std::string(e.what()) + "; gave up after " + std::to_string(timeout.count()) + " ms");
             }
             auto nap = std::chrono::milliseconds(20);
             if (timeout.count() >= 0) {

@@ -45,8 +45,8 @@ public:
     // Opens and locks the port, raw 8N1 without flow control at the baud
     // rate; while another program holds it, tries again until the timeout
     // (negative: forever). Throws PortError.
-    static std::unique_ptr<Port> open(const std::string& path, std::int32_t baud,
-                                      std::chrono::milliseconds timeout);
+    static std::unique_ptr<Port> open(
+        const std::string& path, std::int32_t baud, std::chrono::milliseconds timeout);
     ~Port();
     Port(const Port&) = delete;
     Port& operator=(const Port&) = delete;

@@ -59,8 +59,8 @@ char ScreenWriter::cellByte(const device::DisplayModel& target, std::int32_t cel
     return bytes.empty() ? '?' : bytes.front();
 }
 
-std::string ScreenWriter::settingsBytes(DeviceState& state, const device::DisplayModel& target,
-                                        bool cursorLast) const {
+std::string ScreenWriter::settingsBytes(
+    DeviceState& state, const device::DisplayModel& target, bool cursorLast) const {
     std::string out;
     const bool hasCursorCommand = writerForm(*set_, Command::cursorVisible) != nullptr;
     const bool cursorWanted = (target.cursorType() & ~device::cursor::blinkFlag) != device::cursor::none;
@@ -108,8 +108,8 @@ bool ScreenWriter::reversed(const device::DisplayModel& model, std::int32_t cell
            (model.shownCell(cell / columns_, cell % columns_).attribute & device::attribute::reverse) != 0;
 }
 
-void ScreenWriter::writeCell(std::string& out, DeviceState& state, const device::DisplayModel& target,
-                             std::int32_t cell) const {
+void ScreenWriter::writeCell(
+    std::string& out, DeviceState& state, const device::DisplayModel& target, std::int32_t cell) const {
     // Reverse is a mode for the characters written after it, so it is set
     // to each cell's own attribute before the cell goes out.
     if (writerForm(*set_, Command::reverse)) {
@@ -187,7 +187,7 @@ std::size_t ScreenWriter::distance(std::int32_t from, std::int32_t to) const {
 }
 
 void ScreenWriter::travel(std::string& out, DeviceState& state, const device::DisplayModel& target,
-                          std::int32_t from, std::int32_t to) const {
+    std::int32_t from, std::int32_t to) const {
     const std::int32_t nodes = rows_ * columns_ + 1;
     while (from != to) {
         const auto e = firstStep_[static_cast<std::size_t>(from * nodes + to)];
@@ -195,8 +195,8 @@ void ScreenWriter::travel(std::string& out, DeviceState& state, const device::Di
         if (s.write) {
             writeCell(out, state, target, from);
         } else if (s.command == Command::moveTo) {
-            const char args[2] = {static_cast<char>(s.to % columns_ + 1),
-                                  static_cast<char>(s.to / columns_ + 1)};
+            const char args[2] = {
+                static_cast<char>(s.to % columns_ + 1), static_cast<char>(s.to / columns_ + 1)};
             out += encode(*set_, Command::moveTo, std::string_view(args, 2));
         } else {
             out += encode(*set_, s.command);
@@ -206,7 +206,7 @@ void ScreenWriter::travel(std::string& out, DeviceState& state, const device::Di
 }
 
 void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device::DisplayModel& target,
-                             std::optional<std::int32_t> finalCursor) const {
+    std::optional<std::int32_t> finalCursor) const {
     const std::int32_t cells = rows_ * columns_;
     const std::int32_t unknown = cells;
     // Runs of differing cells in display order; each is written left to
@@ -266,7 +266,8 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
         const std::size_t all = subsets - 1;
         std::size_t last = 0;
         for (std::size_t r = 1; r < n; ++r) {
-            if (best[all * n + r] + finish(after(runs[r])) < best[all * n + last] + finish(after(runs[last]))) {
+            if (best[all * n + r] + finish(after(runs[r])) <
+                best[all * n + last] + finish(after(runs[last]))) {
                 last = r;
             }
         }

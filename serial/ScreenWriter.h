@@ -85,16 +85,16 @@ private:
     std::size_t distance(std::int32_t from, std::int32_t to) const;
     // Appends the bytes of that cheapest path.
     void travel(std::string& out, DeviceState& state, const device::DisplayModel& target, std::int32_t from,
-                std::int32_t to) const;
+        std::int32_t to) const;
     // Appends one cell's byte, switching the reverse mode to its attribute first.
-    void writeCell(std::string& out, DeviceState& state, const device::DisplayModel& target,
-                   std::int32_t cell) const;
+    void writeCell(
+        std::string& out, DeviceState& state, const device::DisplayModel& target, std::int32_t cell) const;
     // Whether a cell shows reversed on a display that can reverse characters.
     bool reversed(const device::DisplayModel& model, std::int32_t cell) const;
     // Appends the bytes that draw every differing cell and leave the cursor
     // at `finalCursor` (when given); updates `state` as they would.
     void drawCells(std::string& out, DeviceState& state, const device::DisplayModel& target,
-                   std::optional<std::int32_t> finalCursor) const;
+        std::optional<std::int32_t> finalCursor) const;
     std::string settingsBytes(DeviceState& state, const device::DisplayModel& target, bool cursorLast) const;
     char cellByte(const device::DisplayModel& target, std::int32_t cell) const;
 

@@ -95,8 +95,8 @@ void SerialDisplay::openPort(std::chrono::milliseconds timeout, bool claiming) {
         initialised_ = false;
     } catch (const PortError& e) {
         const bool timedOut = claiming && e.kind() == PortFailure::busy;
-        throw device::DeviceFailure(timedOut ? display::OPOS_E_TIMEOUT : display::OPOS_E_NOHARDWARE,
-                                    e.what());
+        throw device::DeviceFailure(
+            timedOut ? display::OPOS_E_TIMEOUT : display::OPOS_E_NOHARDWARE, e.what());
     }
 }
 
@@ -129,8 +129,7 @@ void SerialDisplay::replaceWith(const device::DisplayModel& model) { show(model)
 
 void SerialDisplay::show(const device::DisplayModel& target) {
     if (!port_ || !initialised_) {
-        throw device::DeviceFailure(
-            display::OPOS_E_OFFLINE,
+        throw device::DeviceFailure(display::OPOS_E_OFFLINE,
             "serial port " + settings_.port + " is closed after an earlier failure; enable the device again");
     }
     Update update = writer_.update(state_, target);
@@ -151,8 +150,8 @@ void SerialDisplay::send(const std::string& bytes) {
         initialised_ = false;
         lineFree_ = {};
         if (trace_) {
-            trace_->note(settings_.deviceName, "wire failed after " + std::to_string(bytes.size()) +
-                                                   " bytes were handed over: " + e.what());
+            trace_->note(settings_.deviceName,
+                "wire failed after " + std::to_string(bytes.size()) + " bytes were handed over: " + e.what());
         }
         throw device::DeviceFailure(display::OPOS_E_OFFLINE, e.what());
     }
@@ -186,7 +185,7 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
         pattern.selectWindow(0);
         pattern.setCursor(0, 0);
         pattern.writeText(std::u32string(static_cast<std::size_t>(profile_.rows * profile_.columns), U'*'),
-                          device::attribute::normal, false);
+            device::attribute::normal, false);
         try {
             show(pattern);
             show(saved);
@@ -200,7 +199,7 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
     }
     case 3:
         return {display::OPOS_E_ILLEGAL,
-                u"Interactive HCheck: Not supported (a serial display has no operator dialog)"};
+            u"Interactive HCheck: Not supported (a serial display has no operator dialog)"};
     default: return {display::OPOS_E_ILLEGAL, u"HCheck: no such level"};
     }
 }

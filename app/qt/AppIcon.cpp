@@ -42,12 +42,13 @@ QPixmap drawSmall() {
     QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
-    p.fillRect(QRect(7, 10, 2, 4), QColor(0x5a, 0x63, 0x6e));   // pole
-    p.fillRect(QRect(4, 13, 8, 2), QColor(0x3b, 0x41, 0x48));   // foot
-    p.fillRect(QRect(0, 1, 16, 9), QColor(0x2b, 0x30, 0x36));   // housing
-    p.fillRect(QRect(1, 2, 14, 7), QColor(0x06, 0x1a, 0x14));   // glass
+    p.fillRect(QRect(7, 10, 2, 4), QColor(0x5a, 0x63, 0x6e));  // pole
+    p.fillRect(QRect(4, 13, 8, 2), QColor(0x3b, 0x41, 0x48));  // foot
+    p.fillRect(QRect(0, 1, 16, 9), QColor(0x2b, 0x30, 0x36));  // housing
+    p.fillRect(QRect(1, 2, 14, 7), QColor(0x06, 0x1a, 0x14));  // glass
     for (int row = 0; row < 2; ++row)
-        for (int col = 0; col < 5; ++col) p.fillRect(QRect(3 + 2 * col, row == 0 ? 4 : 6, 1, 1), QColor(0x90, 0xff, 0xc8));
+        for (int col = 0; col < 5; ++col)
+            p.fillRect(QRect(3 + 2 * col, row == 0 ? 4 : 6, 1, 1), QColor(0x90, 0xff, 0xc8));
     p.end();
     return QPixmap::fromImage(image);
 }

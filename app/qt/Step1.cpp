@@ -41,8 +41,9 @@ protected:
         option.text.clear();  // the bevel and focus frame without the label
         painter.drawControl(QStyle::CE_PushButton, option);
         QRect box = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-        if (isDown()) box.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
-                                    style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+        if (isDown())
+            box.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
         painter.setPen(palette().color(QPalette::ButtonText));
         painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, caption);
     }
@@ -93,8 +94,8 @@ QFont windowFont() {
     // Families are tried in order and a missing one costs a font-matching
     // pass at start-up, so the commonest one on Linux desktops comes first.
     QFont font;
-    font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Helvetica")});
+    font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
+        QStringLiteral("Arial"), QStringLiteral("Helvetica")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
     return font;
@@ -168,8 +169,7 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
             w = frame;
             break;
         }
-        case Kind::LineDisplay:
-            continue;  // the control instance has no widget
+        case Kind::LineDisplay: continue;  // the control instance has no widget
         }
         w->setObjectName(qText(c.name));
         w->setGeometry(rect(c));
@@ -185,7 +185,8 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
     const int clientWidth = px(app::window.clientWidth), clientHeight = px(app::window.clientHeight);
     const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
     setFixedSize(clientWidth, clientHeight);
-    setGeometry(QRect(origin + QPoint(px(app::window.startLeft), px(app::window.startTop)), QSize(clientWidth, clientHeight)));
+    setGeometry(QRect(origin + QPoint(px(app::window.startLeft), px(app::window.startTop)),
+        QSize(clientWidth, clientHeight)));
     widget("cmdExit")->setFocus(Qt::OtherFocusReason);
 }
 
@@ -199,8 +200,8 @@ QWidget* Step1::widget(std::string_view name) const {
 QWidget* Step1::widgetOf(std::string_view name, Kind kind) const {
     const Control* row = findControl(name);
     if (!row || row->kind != kind)
-        throw commands::FormError("the window has no " + std::string(kindName(kind)) + " named " +
-                                  std::string(name));
+        throw commands::FormError(
+            "the window has no " + std::string(kindName(kind)) + " named " + std::string(name));
     return widgets_[static_cast<std::size_t>(row - controls.data())];
 }
 

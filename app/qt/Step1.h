@@ -42,8 +42,8 @@ public:
     // Builds the window around its control instance; does not show it and
     // makes no call on the control. Each failed click goes to `reporter` (and
     // its line to standard error).
-    explicit Step1(std::unique_ptr<display::OPOSLineDisplay> control,
-                   ErrorReporter reporter = showErrorBox, QWidget* parent = nullptr);
+    explicit Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter reporter = showErrorBox,
+        QWidget* parent = nullptr);
     ~Step1() override;
 
     // Runs the named button's click handler inside the default handling of

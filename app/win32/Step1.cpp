@@ -52,7 +52,8 @@ ChildStyle styleOf(Kind kind) {
 
 std::wstring wide(std::string_view utf8) {
     if (utf8.empty()) return {};
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), length);
     return out;
@@ -78,9 +79,8 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
     RECT frame{0, 0, px(app::window.clientWidth), px(app::window.clientHeight)};
     ::AdjustWindowRectEx(&frame, style, FALSE, 0);
     window_ = ::CreateWindowExW(0, windowClassName, wide(app::window.title).c_str(), style,
-                                px(app::window.startLeft) + frame.left, px(app::window.startTop) + frame.top,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                                nullptr);
+        px(app::window.startLeft) + frame.left, px(app::window.startTop) + frame.top,
+        frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     if (!window_) throw std::runtime_error("Windows refused to create the console window");
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Step1::windowProc));
@@ -88,8 +88,7 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
     // 8-point MS Sans Serif, the dialog face the layout's captions were sized
     // for (Tahoma is wider: "Toggle Cursor Update" would not fit its button).
     font_ = ::CreateFontW(-::MulDiv(8, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                          L"MS Sans Serif");
+        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
 
     // Creation order is tab order. Option buttons of one frame follow one
     // another in tab index, so WS_GROUP on the first of each run (and on
@@ -98,7 +97,7 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
     for (std::size_t i = 0; i < controls.size(); ++i)
         if (controls[i].kind != Kind::LineDisplay) order.push_back(i);
     std::sort(order.begin(), order.end(),
-              [](std::size_t a, std::size_t b) { return controls[a].tabIndex < controls[b].tabIndex; });
+        [](std::size_t a, std::size_t b) { return controls[a].tabIndex < controls[b].tabIndex; });
     const Control* previous = nullptr;
     for (const std::size_t i : order) {
         const Control& c = controls[i];
@@ -111,10 +110,9 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
         // are drawn over their frame.
         if (c.container == app::window.name && c.kind != Kind::Frame) cs.style |= WS_CLIPSIBLINGS;
         const PixelRect r = windowPixelRect(c, dpi_);
-        HWND child = ::CreateWindowExW(cs.exStyle, cs.className, wide(c.caption).c_str(), WS_CHILD | WS_VISIBLE | cs.style,
-                                       r.x, r.y, r.width, r.height, window_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(firstChildId + i)), instance,
-                                       nullptr);
+        HWND child = ::CreateWindowExW(cs.exStyle, cs.className, wide(c.caption).c_str(),
+            WS_CHILD | WS_VISIBLE | cs.style, r.x, r.y, r.width, r.height, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(firstChildId + i)), instance, nullptr);
         if (!child) throw std::runtime_error("Windows refused to create the control " + std::string(c.name));
         if (font_) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         if (c.kind == Kind::OptionButton && c.selected) ::SendMessageW(child, BM_SETCHECK, BST_CHECKED, 0);
@@ -141,7 +139,8 @@ HWND Step1::child(std::string_view name) const {
 HWND Step1::childOf(std::string_view name, Kind kind) const {
     const Control* row = findControl(name);
     if (!row || row->kind != kind)
-        throw commands::FormError("the window has no " + std::string(kindName(kind)) + " named " + std::string(name));
+        throw commands::FormError(
+            "the window has no " + std::string(kindName(kind)) + " named " + std::string(name));
     return children_[static_cast<std::size_t>(row - controls.data())];
 }
 

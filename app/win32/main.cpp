@@ -44,7 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
         if (!started.problem.empty()) {
             std::cerr << started.problem << std::endl;
             ::MessageBoxW(window.handle(), app::win32::wide(started.problem).c_str(), L"Project1",
-                          MB_OK | MB_ICONWARNING);
+                MB_OK | MB_ICONWARNING);
         }
         MSG message;
         while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

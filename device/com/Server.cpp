@@ -47,8 +47,10 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock) ++moduleReferences;
-        else --moduleReferences;
+        if (lock)
+            ++moduleReferences;
+        else
+            --moduleReferences;
         return S_OK;
     }
 };
@@ -68,7 +70,7 @@ LSTATUS setValue(HKEY root, const std::wstring& path, const wchar_t* name, const
     LSTATUS status = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) return status;
     status = ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
     return status;
 }

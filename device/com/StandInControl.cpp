@@ -18,8 +18,9 @@ HRESULT raise(EXCEPINFO* exception, const std::string& message) {
     if (exception) {
         *exception = EXCEPINFO{};
         exception->bstrSource = ::SysAllocString(exceptionSource);
-        std::wstring text(static_cast<std::size_t>(
-                              ::MultiByteToWideChar(CP_UTF8, 0, message.c_str(), -1, nullptr, 0)), L'\0');
+        std::wstring text(
+            static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, message.c_str(), -1, nullptr, 0)),
+            L'\0');
         ::MultiByteToWideChar(CP_UTF8, 0, message.c_str(), -1, text.data(), static_cast<int>(text.size()));
         exception->bstrDescription = ::SysAllocString(text.c_str());
         exception->scode = E_FAIL;
@@ -89,7 +90,7 @@ HRESULT StandInControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
 }
 
 HRESULT StandInControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                               EXCEPINFO* exception, UINT* argError) {
+    EXCEPINFO* exception, UINT* argError) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (!params) return E_INVALIDARG;
     const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);

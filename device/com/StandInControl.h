@@ -16,8 +16,8 @@
 
 #include "device/LineDisplayControl.h"
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <atomic>
 
@@ -42,10 +42,10 @@ public:
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(
+        REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+        VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
 private:
     std::atomic<ULONG> references_{1};

@@ -4,8 +4,8 @@
 #include "display/Operations.h"
 #include "display/com/ComVariant.h"
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -29,9 +29,12 @@ std::string exceptionText(EXCEPINFO& info) {
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
     std::string text;
     if (info.bstrSource && *info.bstrSource) text = utf8Of(info.bstrSource) + ": ";
-    if (info.bstrDescription && *info.bstrDescription) text += utf8Of(info.bstrDescription);
-    else if (info.scode) text += describeHresult(info.scode);
-    else text += "error code " + std::to_string(info.wCode);
+    if (info.bstrDescription && *info.bstrDescription)
+        text += utf8Of(info.bstrDescription);
+    else if (info.scode)
+        text += describeHresult(info.scode);
+    else
+        text += "error code " + std::to_string(info.wCode);
     return text;
 }
 
@@ -45,20 +48,19 @@ std::string exceptionText(EXCEPINFO& info) {
     case DISP_E_MEMBERNOTFOUND:
     case DISP_E_UNKNOWNNAME:
         throw DispatchError(FailureKind::UnknownMember,
-                            "the control has no member " + member + " in that form (" + describeHresult(hr) + ")");
+            "the control has no member " + member + " in that form (" + describeHresult(hr) + ")");
     case DISP_E_BADPARAMCOUNT:
     case DISP_E_PARAMNOTOPTIONAL:
-        throw DispatchError(FailureKind::BadArgumentCount,
-                            member + " does not take " + std::to_string(argCount) + " argument(s) (" +
-                                describeHresult(hr) + ")");
+        throw DispatchError(FailureKind::BadArgumentCount, member + " does not take " +
+                                                               std::to_string(argCount) + " argument(s) (" +
+                                                               describeHresult(hr) + ")");
     case DISP_E_TYPEMISMATCH:
     case DISP_E_BADVARTYPE:
         throw DispatchError(FailureKind::TypeMismatch,
-                            member + " refused an argument of the wrong type" + position + " (" +
-                                describeHresult(hr) + ")");
+            member + " refused an argument of the wrong type" + position + " (" + describeHresult(hr) + ")");
     case DISP_E_OVERFLOW:
         throw DispatchError(FailureKind::Overflow,
-                            member + ": a value does not fit" + position + " (" + describeHresult(hr) + ")");
+            member + ": a value does not fit" + position + " (" + describeHresult(hr) + ")");
     case DISP_E_EXCEPTION: {
         const std::string text = exceptionText(info);
         throw DispatchError(FailureKind::ControlFault, member + " failed inside the control: " + text);
@@ -96,7 +98,7 @@ ApartmentScope::ApartmentScope() {
     const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(hr))
         throw DispatchError(FailureKind::ControlUnavailable,
-                            "COM could not be initialised on the window's thread: " + describeHresult(hr));
+            "COM could not be initialised on the window's thread: " + describeHresult(hr));
     initialised_ = true;  // S_FALSE too: each success is paired with one uninitialise
 }
 
@@ -116,17 +118,17 @@ std::unique_ptr<ComDispatch> ComDispatch::create(std::string_view progId) {
     HRESULT hr = ::CLSIDFromProgID(name.c_str(), &clsid);
     if (FAILED(hr))
         throw DispatchError(FailureKind::ControlUnavailable,
-                            "no control is registered under this ProgID on this machine (" + describeHresult(hr) +
-                                "); install the Line Display control and its service object");
+            "no control is registered under this ProgID on this machine (" + describeHresult(hr) +
+                "); install the Line Display control and its service object");
     IDispatch* object = nullptr;
     hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                            reinterpret_cast<void**>(&object));
+        reinterpret_cast<void**>(&object));
     if (FAILED(hr) || !object) {
         std::string why = describeHresult(hr);
         if (hr == REGDB_E_CLASSNOTREG)
             why += "; a 64-bit console cannot load a 32-bit control: use the 32-bit TQN730Test.exe";
-        throw DispatchError(FailureKind::ControlUnavailable,
-                            "it is registered but could not be created: " + why);
+        throw DispatchError(
+            FailureKind::ControlUnavailable, "it is registered but could not be created: " + why);
     }
     return std::make_unique<ComDispatch>(object);
 }
@@ -151,16 +153,15 @@ Variant ComDispatch::invoke(DispId id, unsigned flags, std::span<const Variant> 
     OwnedVariant result;
     ExcepInfoScope exception;
     UINT argError = static_cast<UINT>(-1);
-    const HRESULT hr = object_->Invoke(static_cast<DISPID>(id), IID_NULL, LOCALE_USER_DEFAULT, comFlags, &params,
-                                       (flags & invokePropertyPut) ? nullptr : result.get(), &exception.info,
-                                       &argError);
+    const HRESULT hr = object_->Invoke(static_cast<DISPID>(id), IID_NULL, LOCALE_USER_DEFAULT, comFlags,
+        &params, (flags & invokePropertyPut) ? nullptr : result.get(), &exception.info, &argError);
     if (FAILED(hr)) throwFailure(hr, id, exception.info, argError, args.size());
     return fromVariant(*result);
 }
 
 void registerComControl(ControlFactory& factory) {
     factory.registerProgId(std::string(lineDisplayProgId),
-                           [] { return std::unique_ptr<Dispatch>(ComDispatch::create(lineDisplayProgId)); });
+        [] { return std::unique_ptr<Dispatch>(ComDispatch::create(lineDisplayProgId)); });
 }
 
 }  // namespace display::com

@@ -21,7 +21,8 @@ void toVariant(const Variant& value, VARIANT& out) {
         break;
     case VariantType::String: {
         const std::u16string& text = value.string();
-        BSTR s = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+        BSTR s = ::SysAllocStringLen(
+            reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
         if (!s) throw DispatchError(FailureKind::ControlFault, "out of memory for a string argument");
         out.vt = VT_BSTR;
         out.bstrVal = s;
@@ -48,17 +49,27 @@ Variant fromVariant(const VARIANT& value) {
     }
     default: break;
     }
-    throw DispatchError(FailureKind::TypeMismatch,
-                        "the control returned a value of type " + variantTypeName(value.vt) +
-                            ", which is none of integer, boolean or string");
+    throw DispatchError(FailureKind::TypeMismatch, "the control returned a value of type " +
+                                                       variantTypeName(value.vt) +
+                                                       ", which is none of integer, boolean or string");
 }
 
 std::string variantTypeName(VARTYPE type) {
     static constexpr std::array<std::pair<VARTYPE, const char*>, 14> names{{
-        {VT_EMPTY, "VT_EMPTY"}, {VT_NULL, "VT_NULL"}, {VT_I2, "VT_I2"},         {VT_I4, "VT_I4"},
-        {VT_R4, "VT_R4"},       {VT_R8, "VT_R8"},     {VT_CY, "VT_CY"},         {VT_DATE, "VT_DATE"},
-        {VT_BSTR, "VT_BSTR"},   {VT_DISPATCH, "VT_DISPATCH"}, {VT_ERROR, "VT_ERROR"}, {VT_BOOL, "VT_BOOL"},
-        {VT_VARIANT, "VT_VARIANT"}, {VT_UNKNOWN, "VT_UNKNOWN"},
+        {VT_EMPTY, "VT_EMPTY"},
+        {VT_NULL, "VT_NULL"},
+        {VT_I2, "VT_I2"},
+        {VT_I4, "VT_I4"},
+        {VT_R4, "VT_R4"},
+        {VT_R8, "VT_R8"},
+        {VT_CY, "VT_CY"},
+        {VT_DATE, "VT_DATE"},
+        {VT_BSTR, "VT_BSTR"},
+        {VT_DISPATCH, "VT_DISPATCH"},
+        {VT_ERROR, "VT_ERROR"},
+        {VT_BOOL, "VT_BOOL"},
+        {VT_VARIANT, "VT_VARIANT"},
+        {VT_UNKNOWN, "VT_UNKNOWN"},
     }};
     std::string name = "VT_?";
     for (const auto& [vt, text] : names)
@@ -104,7 +115,8 @@ std::string describeHresult(HRESULT hr) {
         static_cast<DWORD>(hr), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     std::string text = length ? utf8Of(buffer, static_cast<int>(length)) : std::string();
     if (buffer) ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
     if (text.empty())
         for (const auto& [code, words] : knownFailures)

@@ -29,8 +29,8 @@ DisplayWindow::DisplayWindow(QWidget* parent)
     faults_->setText(tr("no unknown or malformed sequences"));
 }
 
-void DisplayWindow::setLine(const QString& terminal, const QString& link, const QString& commandSet,
-                            std::int32_t baud) {
+void DisplayWindow::setLine(
+    const QString& terminal, const QString& link, const QString& commandSet, std::int32_t baud) {
     const QString rate = baud > 0 ? tr("%1 baud").arg(baud) : tr("unpaced");
     line_->setText(tr("%1 on %2 (link %3), %4").arg(commandSet, terminal, link, rate));
 }
@@ -41,8 +41,10 @@ void DisplayWindow::showScreen(const VirtualDisplay& display) {
     // The latest first: the one the technician is most likely looking for.
     QStringList last;
     const auto& faults = display.faults();
-    for (auto it = faults.rbegin(); it != faults.rend() && static_cast<std::size_t>(last.size()) < shownFaults; ++it) {
-        last << QStringLiteral("%1 (%2)").arg(QString::fromStdString(hex(it->bytes)), QString::fromStdString(it->reason));
+    for (auto it = faults.rbegin();
+         it != faults.rend() && static_cast<std::size_t>(last.size()) < shownFaults; ++it) {
+        last << QStringLiteral("%1 (%2)").arg(
+            QString::fromStdString(hex(it->bytes)), QString::fromStdString(it->reason));
     }
     faults_->setText(tr("%n unknown or malformed, last: ", nullptr, static_cast<int>(display.faultCount())) +
                      last.join(QStringLiteral("; ")));

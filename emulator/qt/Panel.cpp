@@ -63,7 +63,7 @@ Panel::Layout Panel::layout() const {
     const double pitch = std::min(width() / wide, height() / high);
     // Centred in whatever room the widget has.
     const QPointF origin((width() - wide * pitch) / 2 + (margin + 0.5) * pitch,
-                         (height() - high * pitch) / 2 + (margin + 0.5) * pitch);
+        (height() - high * pitch) / 2 + (margin + 0.5) * pitch);
     return {pitch, origin};
 }
 
@@ -94,16 +94,16 @@ void Panel::paintEvent(QPaintEvent*) {
     sheen.setColorAt(1, QColor(255, 255, 255, 0));
     p.fillRect(QRectF(0, 0, width(), height() * 0.45), sheen);
 
-    const bool displayLit = state_.displayOn &&
-                            (state_.blinkInterval == 0 || blinkPhaseOn(state_.blinkInterval * 50));
+    const bool displayLit =
+        state_.displayOn && (state_.blinkInterval == 0 || blinkPhaseOn(state_.blinkInterval * 50));
     const double level = std::clamp(model_.brightness(), 0, 100) / 100.0;
     // Dimmer dots are less intense, not just more transparent: scale the
     // colour toward the dark dot so that 20 % still reads on the glass.
     auto lit = [&](double alphaScale) {
         QColor c;
         c.setRgbF(darkDot.redF() + (phosphor.redF() - darkDot.redF()) * level,
-                  darkDot.greenF() + (phosphor.greenF() - darkDot.greenF()) * level,
-                  darkDot.blueF() + (phosphor.blueF() - darkDot.blueF()) * level, alphaScale);
+            darkDot.greenF() + (phosphor.greenF() - darkDot.greenF()) * level,
+            darkDot.blueF() + (phosphor.blueF() - darkDot.blueF()) * level, alphaScale);
         return c;
     };
     const double dotRadius = l.pitch * 0.36;

@@ -34,7 +34,7 @@ protected:
 
 private:
     struct Layout {
-        double pitch;  // distance between dot centres
+        double pitch;    // distance between dot centres
         QPointF origin;  // top-left dot of cell (0,0)
     };
     Layout layout() const;

@@ -15,7 +15,8 @@ TEST(ClickBoundary, aFailureEndsTheClickWithOneLineNamingTheButtonsCaption) {
 
     const auto line = app::runClick("Command2", form, *started.control);
     ASSERT_TRUE(line.has_value());
-    EXPECT_EQ(line->rfind("\"Open\" failed: the Line Display control object is not available: ", 0), 0u) << *line;
+    EXPECT_EQ(line->rfind("\"Open\" failed: the Line Display control object is not available: ", 0), 0u)
+        << *line;
     EXPECT_EQ(form.labels(), before);
 
     const auto unknown = app::runClick("Command99", form, *started.control);
@@ -45,8 +46,9 @@ TEST(Startup, withoutTheControlSaysWhyAndStillGivesTheWindowAControl) {
     display::ControlFactory none;
     const auto started = app::startControl(none);
     ASSERT_NE(started.control, nullptr);
-    EXPECT_EQ(started.problem, "The Line Display control could not be started: no control object is registered "
-                               "under the ProgID OposLineDisplay_1_7_LibCtl.OPOSLineDisplay");
+    EXPECT_EQ(started.problem,
+        "The Line Display control could not be started: no control object is registered "
+        "under the ProgID OposLineDisplay_1_7_LibCtl.OPOSLineDisplay");
 }
 
 TEST(Geometry, aControlInAFrameIsPlacedThroughItsFrameRoundedOnce) {
@@ -62,7 +64,7 @@ TEST(Geometry, aControlInAFrameIsPlacedThroughItsFrameRoundedOnce) {
     const app::Control& onWindow = *app::findControl("Label1");
     const auto direct = app::pixelRect(onWindow, 144), placed = app::windowPixelRect(onWindow, 144);
     EXPECT_EQ(std::tie(direct.x, direct.y, direct.width, direct.height),
-              std::tie(placed.x, placed.y, placed.width, placed.height));
+        std::tie(placed.x, placed.y, placed.width, placed.height));
 }
 
 TEST(Geometry, focusOrderWalksEveryFocusableControlByRisingTabIndex) {
@@ -70,6 +72,6 @@ TEST(Geometry, focusOrderWalksEveryFocusableControlByRisingTabIndex) {
     EXPECT_EQ(order.size(), app::countOf(app::Kind::CommandButton) + app::countOf(app::Kind::TextBox) +
                                 app::countOf(app::Kind::OptionButton));
     EXPECT_EQ(order.front()->name, "cmdExit");
-    EXPECT_TRUE(std::is_sorted(order.begin(), order.end(),
-                               [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; }));
+    EXPECT_TRUE(std::is_sorted(
+        order.begin(), order.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; }));
 }

@@ -170,10 +170,10 @@ std::string trim(const std::string& s) {
 int number(const std::string& field) { return field == "—" ? 0 : std::stoi(field); }
 
 std::vector<Expected> parseExpected() {
-    const std::map<std::string, app::Kind> kinds{
-        {"command button", app::Kind::CommandButton}, {"label", app::Kind::Label},
-        {"text box", app::Kind::TextBox},             {"option button", app::Kind::OptionButton},
-        {"frame", app::Kind::Frame},                  {"OPOS Line Display control", app::Kind::LineDisplay}};
+    const std::map<std::string, app::Kind> kinds{{"command button", app::Kind::CommandButton},
+        {"label", app::Kind::Label}, {"text box", app::Kind::TextBox},
+        {"option button", app::Kind::OptionButton}, {"frame", app::Kind::Frame},
+        {"OPOS Line Display control", app::Kind::LineDisplay}};
     std::vector<Expected> rows;
     std::istringstream in(expectedTables);
     std::string line, container;
@@ -289,10 +289,9 @@ TEST(ControlTable, startsWithTheInitialTextsAndSelections) {
         if (c.name == "Label3") expected = "Col";
         EXPECT_EQ(c.caption, expected) << c.name;
     }
-    const std::map<std::string_view, std::string_view> texts{
-        {"Text1", "1"},  {"Text2", "5"},  {"Text3", "Disp Text At Test"}, {"Text4", "Disp Text Test"},
-        {"Text5", "0"},  {"Text6", "100"}, {"Text7", "0"},  {"Text8", "0"},
-        {"Text9", "0"},  {"Text10", "0"}, {"Text11", "0"}};
+    const std::map<std::string_view, std::string_view> texts{{"Text1", "1"}, {"Text2", "5"},
+        {"Text3", "Disp Text At Test"}, {"Text4", "Disp Text Test"}, {"Text5", "0"}, {"Text6", "100"},
+        {"Text7", "0"}, {"Text8", "0"}, {"Text9", "0"}, {"Text10", "0"}, {"Text11", "0"}};
     for (const auto& [name, text] : texts) EXPECT_EQ(app::findControl(name)->caption, text) << name;
 
     std::set<std::string_view> selected;

@@ -53,8 +53,8 @@ TEST(DeviceSetup, aConfiguredSerialDisplayIsDrivenAndTracedThroughTheControl) {
 
     const std::string log = slurp(trace);
     EXPECT_NE(
-        log.find(name +
-                 " DisplayTextAt(integer 1, integer 0, string \"Total\", integer 0) -> 0 OPOS_SUCCESS ("),
+        log.find(
+            name + " DisplayTextAt(integer 1, integer 0, string \"Total\", integer 0) -> 0 OPOS_SUCCESS ("),
         std::string::npos)
         << log;
     EXPECT_NE(log.find(name + " wire 6 bytes: 0A 54 6F 74 61 6C"), std::string::npos) << log;
@@ -70,7 +70,7 @@ TEST(DeviceSetup, aBrokenEntryGivesNoServiceAndSaysWhyOnStandardErrorAndInTheTra
     const auto config =
         device::parseDeviceConfig("[devices.\"" + name + "\"]\nservice = \"serial\"\ntrace = \"" +
                                       trace.string() + "\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
-                                  "devices.toml", commandSets);
+            "devices.toml", commandSets);
     const auto setup = app::setUpDevices(config);
     const std::string reason = "devices.toml:5: device \"" + name + "\": baud 9601 is not a supported speed";
     ASSERT_EQ(setup.problems.size(), 1u);  // told at start-up too
@@ -94,7 +94,7 @@ TEST(DeviceSetup, anUnwritableTraceIsAProblemAndTheDeviceStillWorks) {
     EXPECT_NE(setup.problems[0].find(
                   "devices.toml:1: device \"" + name +
                   "\": cannot open the trace file /nonexistent/dir/t.log: No such file or directory"),
-              std::string::npos)
+        std::string::npos)
         << setup.problems[0];
     Driver d(name, setup.registry);
     EXPECT_TRUE(d.openClaimEnable());

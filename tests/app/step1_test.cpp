@@ -1,8 +1,8 @@
 // The real console window, offscreen: built from the control table, with the
 // built-in Line Display control behind it (or, where a test must see every
 // call, the recording control at the dispatch seam).
-#include "app/ControlTable.h"
 #include "app/qt/Step1.h"
+#include "app/ControlTable.h"
 #include "commands/Commands.h"
 #include "device/Registry.h"
 #include "display/OPOSLineDisplay.h"
@@ -39,7 +39,8 @@ std::unique_ptr<display::OPOSLineDisplay> builtInControl() {
 class Forwarding final : public display::Dispatch {
 public:
     explicit Forwarding(testsupport::RecordingControl& to) : to_(to) {}
-    display::Variant invoke(display::DispId id, unsigned flags, std::span<const display::Variant> args) override {
+    display::Variant invoke(
+        display::DispId id, unsigned flags, std::span<const display::Variant> args) override {
         return to_.invoke(id, flags, args);
     }
 
@@ -91,8 +92,8 @@ private slots:
             }
             QVERIFY2(w, c.name.data());
             ++widgets;
-            const QRect expected(px(c.left), px(c.top), px(c.left + c.width) - px(c.left),
-                                 px(c.top + c.height) - px(c.top));
+            const QRect expected(
+                px(c.left), px(c.top), px(c.left + c.width) - px(c.left), px(c.top + c.height) - px(c.top));
             QCOMPARE(w->geometry(), expected);
             QCOMPARE(w->objectName(), qs(c.name));
             QCOMPARE(w->parentWidget()->objectName(), qs(c.container));
@@ -273,7 +274,8 @@ private slots:
         window_->setCaption("Label1", u"before");
         click("Command43");
         QCOMPARE(reported_.size(), 1);
-        QVERIFY2(reported_[0].startsWith(QStringLiteral("\"Device Brightness\" failed: ")), qPrintable(reported_[0]));
+        QVERIFY2(reported_[0].startsWith(QStringLiteral("\"Device Brightness\" failed: ")),
+            qPrintable(reported_[0]));
         QVERIFY2(reported_[0].contains(QStringLiteral("abc")), qPrintable(reported_[0]));
         QCOMPARE(labelText("Label1"), QStringLiteral("before"));  // the click ended at the conversion
         QVERIFY(window_->isVisible());
@@ -297,8 +299,7 @@ private slots:
         click("Command49");
         QCOMPARE(labelText("Label34"), QStringLiteral("0"));  // DisplayText succeeded
 
-        const std::vector<std::string_view> order{
-            // the road above
+        const std::vector<std::string_view> order{// the road above
             "Command2", "Command3", "Command4", "Command7", "Command49",
             // text output and health
             "Command6", "Command5", "Command20", "Command14", "Command17", "Command18", "Command27",
@@ -327,21 +328,49 @@ private slots:
         // written while enabled, and the last result shown in Label1 is that
         // of "Device Brightness" writing 0.
         const std::map<std::string_view, QString> expected{
-            {"Label1", "OPOS_SUCCESS"}, {"Label2", "Raw"},    {"Label3", "Col"},
-            {"Label4", "True"},         {"Label5", "20"},     {"Label6", "0"},
-            {"Label7", "0"},            {"Label8", "2"},      {"Label9", "True"},
+            {"Label1", "OPOS_SUCCESS"},
+            {"Label2", "Raw"},
+            {"Label3", "Col"},
+            {"Label4", "True"},
+            {"Label5", "20"},
+            {"Label6", "0"},
+            {"Label7", "0"},
+            {"Label8", "2"},
+            {"Label9", "True"},
             {"Label10", "Interactive HCheck: Not supported (a simulated display has no operator dialog)"},
-            {"Label11", "0"},           {"Label12", "437"},   {"Label13", "2000"},
-            {"Label14", "1"},           {"Label15", "False"}, {"Label16", "True"},
-            {"Label17", "True"},        {"Label18", "0"},     {"Label19", "0"},
-            {"Label20", "DISABLED"},    {"Label21", "False"}, {"Label22", "0"},
-            {"Label23", "0"},           {"Label24", "False"}, {"Label25", "0"},
-            {"Label26", "4"},           {"Label27", "74"},    {"Label28", "100"},
-            {"Label29", "True"},        {"Label30", ""},      {"Label31", "False"},
-            {"Label32", "437,850,858,998"}, {"Label33", "True"}, {"Label34", "0"},
-            {"Label35", "0"},           {"Label36", "Unknown"}, {"Label37", "False"},
-            {"Label38", "2"},           {"Label39", "0"},     {"Label40", "0"},
-            {"Label41", "4"},           {"Label42", "True"},  {"Label43", "2"},
+            {"Label11", "0"},
+            {"Label12", "437"},
+            {"Label13", "2000"},
+            {"Label14", "1"},
+            {"Label15", "False"},
+            {"Label16", "True"},
+            {"Label17", "True"},
+            {"Label18", "0"},
+            {"Label19", "0"},
+            {"Label20", "DISABLED"},
+            {"Label21", "False"},
+            {"Label22", "0"},
+            {"Label23", "0"},
+            {"Label24", "False"},
+            {"Label25", "0"},
+            {"Label26", "4"},
+            {"Label27", "74"},
+            {"Label28", "100"},
+            {"Label29", "True"},
+            {"Label30", ""},
+            {"Label31", "False"},
+            {"Label32", "437,850,858,998"},
+            {"Label33", "True"},
+            {"Label34", "0"},
+            {"Label35", "0"},
+            {"Label36", "Unknown"},
+            {"Label37", "False"},
+            {"Label38", "2"},
+            {"Label39", "0"},
+            {"Label40", "0"},
+            {"Label41", "4"},
+            {"Label42", "True"},
+            {"Label43", "2"},
         };
         QCOMPARE(expected.size(), app::countOf(app::Kind::Label));
         for (const auto& [label, text] : expected) {

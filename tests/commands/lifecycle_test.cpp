@@ -17,8 +17,8 @@ TEST(OpenButton, opensTheSelectedDeviceAndNamesTheResult) {
     c.click("Command2");
     c.form.select("Option2");
     c.click("Command2");
-    EXPECT_EQ(c.calls(), (Calls{R"(read Open#37("TQN730"))", R"(read Open#37("DM-D202"))",
-                                R"(read Open#37("TQN730"))"}));
+    EXPECT_EQ(c.calls(),
+        (Calls{R"(read Open#37("TQN730"))", R"(read Open#37("DM-D202"))", R"(read Open#37("TQN730"))"}));
 }
 
 TEST(OpenButton, readsOption2OnlyWhenOption1IsClear) {
@@ -52,7 +52,8 @@ TEST(OpenAndClaim, resultsOutside16BitsFailWithOverflowAndLeaveTheLabel) {
     for (const char* button : {"Command2", "Command3"}) {
         for (const int big : {32768, -32769, 70000}) {
             Console c;
-            c.control().answer(button == std::string("Command2") ? "Open" : "ClaimDevice", Variant::fromInt32(big));
+            c.control().answer(
+                button == std::string("Command2") ? "Open" : "ClaimDevice", Variant::fromInt32(big));
             try {
                 c.click(button);
                 ADD_FAILURE() << button << " accepted " << big;
@@ -96,8 +97,8 @@ TEST(EnableReleaseClose, makeOneCallEachAndShowNothing) {
     c.click("Command1");
     c.click("cmdExit");
     c.click("cmdExit");
-    EXPECT_EQ(c.calls(), (Calls{"write DeviceEnabled#17(bool -1)", "call ReleaseDevice#38()", "call Close#35()",
-                                "call Close#35()"}));
+    EXPECT_EQ(c.calls(), (Calls{"write DeviceEnabled#17(bool -1)", "call ReleaseDevice#38()",
+                             "call Close#35()", "call Close#35()"}));
     EXPECT_EQ(c.form.labels(), before);
     EXPECT_EQ(c.form.label("Label1"), u"OPOS_E_ILLEGAL");
 }

@@ -5,8 +5,8 @@
 #include "display/DispatchError.h"
 
 using display::Variant;
-using testsupport::Console;
 using testsupport::changedLabels;
+using testsupport::Console;
 using Calls = std::vector<std::string>;
 
 namespace {
@@ -69,22 +69,22 @@ std::vector<Sample> samples(Way way) {
     switch (way) {
     case Way::Decimal:
         return {{Variant::fromInt32(-42), u"-42"}, {Variant::fromInt32(2147483647), u"2147483647"},
-                {Variant::fromInt32(0), u"0"}};
+            {Variant::fromInt32(0), u"0"}};
     case Way::Boolean:
         return {{Variant::fromRawBool(1), u"True"}, {Variant::fromBool(true), u"True"},
-                {Variant::fromBool(false), u"False"}, {Variant::fromInt32(7), u"True"}};
+            {Variant::fromBool(false), u"False"}, {Variant::fromInt32(7), u"True"}};
     case Way::Text:
         return {{Variant::fromString(u"437,850,998"), u"437,850,998"}, {Variant::fromString(u""), u""},
-                {Variant::fromString(u" x "), u" x "}};
+            {Variant::fromString(u" x "), u" x "}};
     case Way::FalseTest:
         return {{Variant::fromRawBool(1), u"True"}, {Variant::fromBool(true), u"True"},
-                {Variant::fromBool(false), u"False"}};
+            {Variant::fromBool(false), u"False"}};
     case Way::StandardTrue:
         return {{Variant::fromRawBool(1), u"False"}, {Variant::fromBool(true), u"True"},
-                {Variant::fromBool(false), u"False"}, {Variant::fromInt32(5), u"True"}};
+            {Variant::fromBool(false), u"False"}, {Variant::fromInt32(5), u"True"}};
     case Way::Enabled:
         return {{Variant::fromInt32(2), u"ENABLED"}, {Variant::fromInt32(1), u"ENABLED"},
-                {Variant::fromInt32(0), u"DISABLED"}, {Variant::fromInt32(-1), u"ENABLED"}};
+            {Variant::fromInt32(0), u"DISABLED"}, {Variant::fromInt32(-1), u"ENABLED"}};
     }
     return {};
 }
@@ -103,7 +103,7 @@ TEST(Readers, eachReadsItsPropertyIntoItsOwnLabelOnly) {
             EXPECT_EQ(c.calls(), Calls{std::string("read ") + row.property + "#" + std::to_string(id) + "()"})
                 << row.button;
             EXPECT_EQ(changedLabels(before, c.form.labels()),
-                      (std::map<std::string, std::u16string>{{row.label, sample.shown}}))
+                (std::map<std::string, std::u16string>{{row.label, sample.shown}}))
                 << row.button << " given " << sample.value.describe();
             c.click(row.button);  // a second click with nothing changed shows the same
             EXPECT_EQ(c.form.label(row.label), sample.shown);
@@ -113,11 +113,11 @@ TEST(Readers, eachReadsItsPropertyIntoItsOwnLabelOnly) {
 
 TEST(Readers, aValueTheRowCannotShowFailsAndLeavesTheLabel) {
     const std::pair<const char*, Variant> unshowable[] = {
-        {"Command9", Variant::fromString(u"twenty")},   // decimal row, text that is no number
-        {"Command13", Variant::fromString(u"maybe")},   // boolean row
-        {"Command31", Variant()},                       // enabled test, no value at all
-        {"Command45", Variant()},                       // text row, no value
-        {"Command23", Variant::fromString(u"yes")},     // standard-true test
+        {"Command9", Variant::fromString(u"twenty")},  // decimal row, text that is no number
+        {"Command13", Variant::fromString(u"maybe")},  // boolean row
+        {"Command31", Variant()},                      // enabled test, no value at all
+        {"Command45", Variant()},                      // text row, no value
+        {"Command23", Variant::fromString(u"yes")},    // standard-true test
     };
     for (const auto& [button, value] : unshowable) {
         Console c;
@@ -137,12 +137,13 @@ TEST(Readers, aFailingReadLeavesTheLabel) {
 
 TEST(Writers, withoutEditingWriteTheInitialTextsAsIntegers) {
     Console c;
-    for (const char* button : {"Command15", "Command16", "Command22", "Command37", "Command38", "Command39"}) {
+    for (const char* button :
+        {"Command15", "Command16", "Command22", "Command37", "Command38", "Command39"}) {
         c.click(button);
     }
     EXPECT_EQ(c.calls(), (Calls{"write InterCharacterWait#69(100)", "write MarqueeRepeatWait#71(0)",
-                                "write MarqueeFormat#70(0)", "write CursorRow#62(0)", "write CursorColumn#61(0)",
-                                "write CursorType#106(0)"}));
+                             "write MarqueeFormat#70(0)", "write CursorRow#62(0)", "write CursorColumn#61(0)",
+                             "write CursorType#106(0)"}));
     EXPECT_EQ(c.form.label("Label1"), u"Label1");
 }
 
@@ -195,7 +196,7 @@ TEST(Toggles, standardValuesFlipAndTwoClicksRestore) {
     c.click("Command33");
     EXPECT_EQ(c.form.label("Label22"), u"0");
     EXPECT_EQ(c.calls(), (Calls{"read PowerNotify#20()", "write PowerNotify#20(1)", "read PowerNotify#20()",
-                                "read PowerNotify#20()", "write PowerNotify#20(0)", "read PowerNotify#20()"}));
+                             "read PowerNotify#20()", "write PowerNotify#20(0)", "read PowerNotify#20()"}));
     EXPECT_EQ(c.form.label("Label1"), u"Label1");
 }
 

@@ -20,7 +20,9 @@ struct RealConsole {
     }
     void click(std::string_view button) { commands::click(button, form, control); }
     std::u16string label(std::string_view name) const { return form.label(name); }
-    device::LineDisplayControl& device() { return dynamic_cast<device::LineDisplayControl&>(control.control()); }
+    device::LineDisplayControl& device() {
+        return dynamic_cast<device::LineDisplayControl&>(control.control());
+    }
 
     testsupport::MemoryForm form;
     display::OPOSLineDisplay control;

@@ -52,11 +52,33 @@ public:
 
     std::u16string anyText() {
         static const std::u16string odd[] = {
-            u"",       u" ",           u"\t 7 \t",    u"abc",         u"1,000",     u"1e3",        u"0x",
-            u"&H",     u"2.5",         u"-2.5",       u"+.5",         u"0x7FFFFFFF", u"&H80000000", u"-2147483648",
-            u"2147483647", u"2147483648", u"99999999999999999999", u"--1", u"1.2.3", u"caf\u00e9 \u20ac",
-            u"\U0001F600\u4E2D\u6587", u"\u05E9\u05DC\u05D5\u05DD", u"\x1B[2J\x1B|bC", std::u16string(u"a\0b", 3), u"\r\n\x7F\b",
-            u"\xD800 lone", u"\xDFFF",
+            u"",
+            u" ",
+            u"\t 7 \t",
+            u"abc",
+            u"1,000",
+            u"1e3",
+            u"0x",
+            u"&H",
+            u"2.5",
+            u"-2.5",
+            u"+.5",
+            u"0x7FFFFFFF",
+            u"&H80000000",
+            u"-2147483648",
+            u"2147483647",
+            u"2147483648",
+            u"99999999999999999999",
+            u"--1",
+            u"1.2.3",
+            u"caf\u00e9 \u20ac",
+            u"\U0001F600\u4E2D\u6587",
+            u"\u05E9\u05DC\u05D5\u05DD",
+            u"\x1B[2J\x1B|bC",
+            std::u16string(u"a\0b", 3),
+            u"\r\n\x7F\b",
+            u"\xD800 lone",
+            u"\xDFFF",
         };
         switch (below(6)) {
         case 0: return odd[below(std::size(odd))];
@@ -88,7 +110,8 @@ private:
 
 class Soak {
 public:
-    Soak() : control_(makeControl()), device_(dynamic_cast<device::LineDisplayControl&>(control_.control())) {}
+    Soak()
+        : control_(makeControl()), device_(dynamic_cast<device::LineDisplayControl&>(control_.control())) {}
 
     static std::unique_ptr<display::Dispatch> makeControl() {
         display::ControlFactory factory;
@@ -168,12 +191,14 @@ public:
         const auto shownRows = device_.shownRows();
         if (shownRows.empty()) return;
         if (button == "Command5") {  // Clear Text
-            for (const auto& r : shownRows) ASSERT_EQ(r.find_first_not_of(u' '), std::u16string::npos) << "not blank";
+            for (const auto& r : shownRows)
+                ASSERT_EQ(r.find_first_not_of(u' '), std::u16string::npos) << "not blank";
         }
         if (button == "Command6" && textAt_) {  // Disp Text At, with plain text that fits the row
             const auto& [row, column, text] = *textAt_;
-            ASSERT_EQ(shownRows.at(static_cast<std::size_t>(row)).substr(static_cast<std::size_t>(column), text.size()),
-                      text);
+            ASSERT_EQ(shownRows.at(static_cast<std::size_t>(row))
+                          .substr(static_cast<std::size_t>(column), text.size()),
+                text);
         }
     }
 
@@ -190,8 +215,7 @@ public:
                 column + static_cast<std::int32_t>(text.size()) <= readInt("Columns")) {
                 textAt_ = {row, column, text};
             }
-        } catch (const display::DispatchError&) {
-        }
+        } catch (const display::DispatchError&) {}
     }
     static const std::u16string& printableAscii() {
         static const std::u16string all = [] {
@@ -204,7 +228,8 @@ public:
 
     void noteOpen(std::int32_t stateBefore) {
         if (stateBefore == 1 && readInt("State") == 2) {
-            openedName_ = display::utf8(form.isSelected("Option1") ? form.caption("Option1") : form.caption("Option2"));
+            openedName_ =
+                display::utf8(form.isSelected("Option1") ? form.caption("Option1") : form.caption("Option2"));
         }
     }
 
@@ -229,10 +254,10 @@ std::vector<std::string_view> controlsOfKind(app::Kind kind) {
 
 TEST(Soak, randomClicksKeepTheControlObjectSound) {
     const std::uint64_t clicks = setting("LDT_SOAK_CLICKS", 5000);
-    const std::uint64_t seed =
-        setting("LDT_SOAK_SEED", static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
+    const std::uint64_t seed = setting("LDT_SOAK_SEED",
+        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
     std::printf("soak: %llu clicks, LDT_SOAK_SEED=%llu\n", static_cast<unsigned long long>(clicks),
-                static_cast<unsigned long long>(seed));
+        static_cast<unsigned long long>(seed));
     RecordProperty("seed", std::to_string(seed));
 
     const auto buttons = commands::buttons();
@@ -258,16 +283,15 @@ TEST(Soak, randomClicksKeepTheControlObjectSound) {
                 if (box == "Text6") {
                     try {
                         if (display::textToInt32(text) > 1) text = std::u16string(1, u'1');
-                    } catch (const display::DispatchError&) {
-                    }
+                    } catch (const display::DispatchError&) {}
                 }
                 soak.form.type(box, text);
             }
             if (typist.below(4) == 0) soak.form.select(options[typist.below(options.size())]);
             if (typist.below(50) == 0) soak.form.clearOptions(typist.below(2) ? "Frame1" : "Frame2");
 
-            const std::string_view button =
-                typist.below(5) == 0 ? lifeCycle[typist.below(3)] : buttons[typist.below(buttons.size())].name;
+            const std::string_view button = typist.below(5) == 0 ? lifeCycle[typist.below(3)]
+                                                                 : buttons[typist.below(buttons.size())].name;
             const std::int32_t stateBefore = soak.readInt("State");
             const bool enabledBefore = soak.readBool("DeviceEnabled");
             if (button == "Command6") soak.noteTextAt();
@@ -282,9 +306,10 @@ TEST(Soak, randomClicksKeepTheControlObjectSound) {
                 FAIL() << "click " << i << " (" << button << "), replay with LDT_SOAK_SEED=" << seed;
             }
         }
-        std::printf("soak: device open after %llu clicks, enabled after %llu, %llu clicks stopped by a failure\n",
-                    static_cast<unsigned long long>(opened), static_cast<unsigned long long>(enabled),
-                    static_cast<unsigned long long>(failed));
+        std::printf(
+            "soak: device open after %llu clicks, enabled after %llu, %llu clicks stopped by a failure\n",
+            static_cast<unsigned long long>(opened), static_cast<unsigned long long>(enabled),
+            static_cast<unsigned long long>(failed));
         // The run must have spent real time on an enabled device to mean anything.
         EXPECT_GT(enabled * 10, clicks) << "the device was enabled for too few clicks";
         soak.click("cmdExit");

@@ -21,15 +21,17 @@ TEST(TextOutput, withTheWindowAsItStartsWritesTheDefaultTexts) {
     c.click("Command7");
     c.click("Command6");
     c.click("Command5");
-    EXPECT_EQ(c.calls(), (Calls{"read DeviceEnabled#17()", R"(read DisplayText#84("Disp Text Test", 0))",
-                                "read DeviceEnabled#17()", R"(read DisplayTextAt#85(1, 5, "Disp Text At Test", 0))",
-                                "read DeviceEnabled#17()", "call ClearText#81()"}));
+    EXPECT_EQ(
+        c.calls(), (Calls{"read DeviceEnabled#17()", R"(read DisplayText#84("Disp Text Test", 0))",
+                       "read DeviceEnabled#17()", R"(read DisplayTextAt#85(1, 5, "Disp Text At Test", 0))",
+                       "read DeviceEnabled#17()", "call ClearText#81()"}));
     EXPECT_EQ(c.form.label("Label1"), u"Label1");
 }
 
 TEST(TextOutput, eachButtonUsesItsOwnAttributeGroup) {
     Console c = enabledConsole();
-    const std::pair<const char*, int> dispText[] = {{"Option3", 0}, {"Option4", 1}, {"Option5", 2}, {"Option6", 3}};
+    const std::pair<const char*, int> dispText[] = {
+        {"Option3", 0}, {"Option4", 1}, {"Option5", 2}, {"Option6", 3}};
     for (const auto& [option, value] : dispText) {
         c.form.select(option);
         c.control().clearLog();
@@ -56,7 +58,8 @@ TEST(TextOutput, aDisabledDeviceGetsOnlyTheEnabledReadAndNoInputIsRead) {
     const auto before = c.form.labels();
     for (const char* button : {"Command5", "Command7", "Command6"}) c.click(button);
     EXPECT_EQ(c.calls(), Calls(3, "read DeviceEnabled#17()"));
-    for (const auto& access : c.form.accesses()) EXPECT_EQ(access.rfind("text", 0), std::string::npos) << access;
+    for (const auto& access : c.form.accesses())
+        EXPECT_EQ(access.rfind("text", 0), std::string::npos) << access;
     EXPECT_EQ(c.form.labels(), before);
 }
 
@@ -68,13 +71,15 @@ TEST(TextOutput, aNonStandardTrueCountsAsEnabled) {
 }
 
 TEST(DispTextAt, convertsRowAndColumnFromTheirBoxes) {
-    const std::pair<std::u16string, int> rows[] = {{u"2.5", 2}, {u"3.5", 4}, {u"  7  ", 7}, {u"-1", -1}, {u"+3", 3}};
+    const std::pair<std::u16string, int> rows[] = {
+        {u"2.5", 2}, {u"3.5", 4}, {u"  7  ", 7}, {u"-1", -1}, {u"+3", 3}};
     for (const auto& [text, row] : rows) {
         Console c = enabledConsole();
         c.form.type("Text1", text);
         c.form.type("Text2", u"99");
         c.click("Command6");
-        EXPECT_EQ(c.calls().back(), "read DisplayTextAt#85(" + std::to_string(row) + R"(, 99, "Disp Text At Test", 0))");
+        EXPECT_EQ(c.calls().back(),
+            "read DisplayTextAt#85(" + std::to_string(row) + R"(, 99, "Disp Text At Test", 0))");
     }
 }
 
@@ -134,7 +139,8 @@ TEST(HealthChecks, passTheirLevelAndNameTheFull32BitResult) {
     c.click("Command14");
     c.click("Command17");
     c.click("Command18");
-    EXPECT_EQ(c.calls(), (Calls{"read CheckHealth#31(1)", "read CheckHealth#31(2)", "read CheckHealth#31(3)"}));
+    EXPECT_EQ(
+        c.calls(), (Calls{"read CheckHealth#31(1)", "read CheckHealth#31(2)", "read CheckHealth#31(3)"}));
     EXPECT_EQ(c.form.label("Label1"), u"OPOS_SUCCESS");
     c.control().answer("CheckHealth", Variant::fromInt32(101));
     c.click("Command17");

@@ -36,7 +36,8 @@ inline std::string uniqueDeviceName(std::string_view profile) {
 }
 
 // A registry serving one simulated display of a profile under a device name.
-inline std::shared_ptr<device::DeviceRegistry> registryFor(const std::string& deviceName, std::string_view profile) {
+inline std::shared_ptr<device::DeviceRegistry> registryFor(
+    const std::string& deviceName, std::string_view profile) {
     auto registry = std::make_shared<device::DeviceRegistry>();
     const auto found = device::findProfile(profile);
     registry->add(deviceName, [p = *found] { return std::make_unique<device::SimulatedDisplay>(p); });
@@ -57,17 +58,21 @@ public:
 
     // A read (property get, or method whose result is used).
     Variant read(std::string_view op, std::initializer_list<Variant> args = {}) {
-        return control_.invoke(display::operationNamed(op).id, display::invokeMethod | display::invokePropertyGet,
-                               std::span<const Variant>(args.begin(), args.size()));
+        return control_.invoke(display::operationNamed(op).id,
+            display::invokeMethod | display::invokePropertyGet,
+            std::span<const Variant>(args.begin(), args.size()));
     }
     // A method call's result code.
-    std::int32_t call(std::string_view op, std::initializer_list<Variant> args = {}) { return read(op, args).int32(); }
+    std::int32_t call(std::string_view op, std::initializer_list<Variant> args = {}) {
+        return read(op, args).int32();
+    }
     std::int32_t readInt(std::string_view op) { return read(op).int32(); }
     bool readBool(std::string_view op) { return read(op).rawBool() != 0; }
     std::u16string readText(std::string_view op) { return read(op).string(); }
     // A property put; returns the ResultCode the write left.
     std::int32_t write(std::string_view op, Variant value) {
-        control_.invoke(display::operationNamed(op).id, display::invokePropertyPut, std::span<const Variant>(&value, 1));
+        control_.invoke(
+            display::operationNamed(op).id, display::invokePropertyPut, std::span<const Variant>(&value, 1));
         return readInt("ResultCode");
     }
 

@@ -27,9 +27,11 @@ int main(int argc, char** argv) {
     registry->add(argv[1], [p = *profile] { return std::make_unique<device::SimulatedDisplay>(p); });
     device::LineDisplayControl control(registry);
     const auto invoke = [&](display::DispId id, display::Variant arg) {
-        return control.invoke(id, display::invokeMethod | display::invokePropertyGet, std::span(&arg, 1)).int32();
+        return control.invoke(id, display::invokeMethod | display::invokePropertyGet, std::span(&arg, 1))
+            .int32();
     };
-    const int opened = invoke(display::dispIdOf("Open"), display::Variant::fromString(display::utf16(argv[1])));
+    const int opened =
+        invoke(display::dispIdOf("Open"), display::Variant::fromString(display::utf16(argv[1])));
     const int claimed = invoke(display::dispIdOf("ClaimDevice"), display::Variant::fromInt32(0));
     if (opened != 0 || claimed != 0) {
         std::printf("failed %d %d\n", opened, claimed);

@@ -75,35 +75,36 @@ profile = "DM-D202"
 TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
     const std::map<std::string, std::string> cases{
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nspeed = 9600\n",
-         "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, "
-         "command-set, rows, columns, profile)"},
+            "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, "
+            "command-set, rows, columns, profile)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
-         "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, 19200, "
-         "38400, 57600, 115200)"},
+            "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, "
+            "19200, "
+            "38400, 57600, 115200)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = \"fast\"\n",
-         "devices.toml:4: device \"A\": baud must be an integer, not a string"},
+            "devices.toml:4: device \"A\": baud must be an integer, not a string"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"ESC/POS\"\n",
-         "devices.toml:4: device \"A\": unknown command set \"ESC/POS\" (known: DM-D, CD5220)"},
+            "devices.toml:4: device \"A\": unknown command set \"ESC/POS\" (known: DM-D, CD5220)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\n\ncolumns = 0\n",
-         "devices.toml:5: device \"A\": columns must be 1 to 40, not 0"},
+            "devices.toml:5: device \"A\": columns must be 1 to 40, not 0"},
         {"[devices.A]\nservice = \"serial\"\nbaud = 9600\n",
-         "devices.toml:1: device \"A\": a serial display needs \"port\" (the path of its serial port)"},
+            "devices.toml:1: device \"A\": a serial display needs \"port\" (the path of its serial port)"},
         {"[devices.A]\nservice = \"parallel\"\n",
-         "devices.toml:2: device \"A\": service must be \"serial\" or \"simulated\", not \"parallel\""},
+            "devices.toml:2: device \"A\": service must be \"serial\" or \"simulated\", not \"parallel\""},
         {"[devices.A]\nport = \"/dev/ttyS0\"\n",
-         "devices.toml:1: device \"A\": missing key \"service\" (\"serial\" or \"simulated\")"},
+            "devices.toml:1: device \"A\": missing key \"service\" (\"serial\" or \"simulated\")"},
         {"[devices.A]\nservice = \"simulated\"\nprofile = \"TQN731\"\n",
-         "devices.toml:3: device \"A\": unknown profile \"TQN731\" (known: TQN730, DM-D202)"},
+            "devices.toml:3: device \"A\": unknown profile \"TQN731\" (known: TQN730, DM-D202)"},
         {"[devices.A]\nservice = \"simulated\"\nport = \"/dev/ttyS0\"\n",
-         "devices.toml:3: device \"A\": key \"port\" does not apply to a simulated display"},
+            "devices.toml:3: device \"A\": key \"port\" does not apply to a simulated display"},
         {"[devices.A]\nservice = \"simulated\"\ntrace = \"\"\n",
-         "devices.toml:3: device \"A\": an empty path is not a file"},
+            "devices.toml:3: device \"A\": an empty path is not a file"},
         {"[devices]\nA = 5\n",
-         "devices.toml:2: device \"A\" must be a table ([devices.\"A\"]), not an integer"},
+            "devices.toml:2: device \"A\" must be a table ([devices.\"A\"]), not an integer"},
         // Whole-file problems.
         {"[devices.A]\nservice = \"serial\"\nport = /dev/ttyS0\n", "devices.toml:3: not valid TOML: "},
         {"[devices.A]\nservice = \"simulated\"\n[device.B]\nservice = \"simulated\"\n",
-         "devices.toml:3: unknown key \"device\" (devices are tables under [devices])"},
+            "devices.toml:3: unknown key \"device\" (devices are tables under [devices])"},
         {"devices = 3\n", "devices.toml:1: devices must be a table of device tables, not an integer"},
     };
     for (const auto& [text, message] : cases) {
@@ -138,10 +139,8 @@ TEST(DeviceConfig, laterFilesOverrideEarlierOnesEntryByEntry) {
            "\"DM-D202\"\n";
     std::ofstream(dir / "named.toml") << "[devices.B]\nservice = \"serial\"\nport = \"/dev/ttyS1\"\n";
 
-    const std::map<std::string, std::string> environment{
-        {"XDG_CONFIG_HOME", (dir / "xdg").string()},
-        {"HOME", "/nonexistent"},
-        {"LDT_DEVICE_CONFIG", (dir / "named.toml").string()}};
+    const std::map<std::string, std::string> environment{{"XDG_CONFIG_HOME", (dir / "xdg").string()},
+        {"HOME", "/nonexistent"}, {"LDT_DEVICE_CONFIG", (dir / "named.toml").string()}};
     const auto places = device::configPlaces([&](const char* name) -> const char* {
         const auto it = environment.find(name);
         return it == environment.end() ? nullptr : it->second.c_str();
@@ -165,8 +164,8 @@ TEST(DeviceConfig, laterFilesOverrideEarlierOnesEntryByEntry) {
     // A file named by the variable must exist.
     const auto missing = device::loadDeviceConfig({{}, dir / "nope.toml"}, commandSets);
     ASSERT_EQ(missing.problems.size(), 1u);
-    EXPECT_EQ(missing.problems[0],
-              (dir / "nope.toml").string() +
-                  ": the device configuration named by LDT_DEVICE_CONFIG does not exist");
+    EXPECT_EQ(
+        missing.problems[0], (dir / "nope.toml").string() +
+                                 ": the device configuration named by LDT_DEVICE_CONFIG does not exist");
     std::filesystem::remove_all(dir);
 }

@@ -56,12 +56,15 @@ TEST(DispatchFailures, wrongArgumentCountSaysWhatIsExpected) {
     const auto e = failureOf(d, dispIdOf("DisplayText"), readFlags, {S(u"x")});
     EXPECT_EQ(e.kind(), FailureKind::BadArgumentCount);
     EXPECT_STREQ(e.what(), "DisplayText takes 2 arguments (string, integer), got 1");
-    EXPECT_STREQ(failureOf(d, dispIdOf("Close"), invokeMethod, {I(1)}).what(), "Close takes no arguments, got 1");
-    EXPECT_STREQ(failureOf(d, dispIdOf("Open"), readFlags, {}).what(), "Open takes 1 argument (string), got 0");
+    EXPECT_STREQ(
+        failureOf(d, dispIdOf("Close"), invokeMethod, {I(1)}).what(), "Close takes no arguments, got 1");
+    EXPECT_STREQ(
+        failureOf(d, dispIdOf("Open"), readFlags, {}).what(), "Open takes 1 argument (string), got 0");
     EXPECT_EQ(failureOf(d, dispIdOf("Columns"), readFlags, {I(1)}).kind(), FailureKind::BadArgumentCount);
-    EXPECT_EQ(failureOf(d, dispIdOf("CursorRow"), invokePropertyPut, {}).kind(), FailureKind::BadArgumentCount);
+    EXPECT_EQ(
+        failureOf(d, dispIdOf("CursorRow"), invokePropertyPut, {}).kind(), FailureKind::BadArgumentCount);
     EXPECT_EQ(failureOf(d, dispIdOf("CursorRow"), invokePropertyPut, {I(1), I(2)}).kind(),
-              FailureKind::BadArgumentCount);
+        FailureKind::BadArgumentCount);
     // A failing call is no OPOS call: ResultCode keeps its value.
     EXPECT_EQ(d.readInt("ResultCode"), OPOS_E_CLOSED);
 }
@@ -72,7 +75,8 @@ TEST(DispatchFailures, wrongArgumentTypeNamesPositionAndValue) {
     EXPECT_EQ(e.kind(), FailureKind::TypeMismatch);
     EXPECT_STREQ(e.what(), "argument 2 of DisplayTextAt must be an integer, got string \"5\"");
     EXPECT_EQ(failureOf(d, dispIdOf("Open"), readFlags, {I(5)}).kind(), FailureKind::TypeMismatch);
-    EXPECT_EQ(failureOf(d, dispIdOf("ClaimDevice"), readFlags, {Variant()}).kind(), FailureKind::TypeMismatch);
+    EXPECT_EQ(
+        failureOf(d, dispIdOf("ClaimDevice"), readFlags, {Variant()}).kind(), FailureKind::TypeMismatch);
     const auto put = failureOf(d, dispIdOf("CursorUpdate"), invokePropertyPut, {S(u"True")});
     EXPECT_EQ(put.kind(), FailureKind::TypeMismatch);
     EXPECT_NE(std::string(put.what()).find("CursorUpdate"), std::string::npos);

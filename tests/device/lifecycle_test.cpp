@@ -13,7 +13,8 @@ namespace {
 // A simulated display whose hardware answers enable with a fixed result.
 class AbsentDisplay : public device::SimulatedDisplay {
 public:
-    AbsentDisplay(const device::DeviceProfile& p, std::int32_t result) : SimulatedDisplay(p), result_(result) {}
+    AbsentDisplay(const device::DeviceProfile& p, std::int32_t result)
+        : SimulatedDisplay(p), result_(result) {}
     std::int32_t enable() override { return result_; }
 
 private:
@@ -45,7 +46,8 @@ TEST(Open, secondOpenIsIllegalAndLeavesTheFirst) {
 TEST(Open, serviceThatCannotBeCreatedGivesNoService) {
     Driver missing = driverServedBy([] { return std::unique_ptr<device::ServiceObject>(); });
     EXPECT_EQ(missing.open(), OPOS_E_NOSERVICE);
-    Driver failing = driverServedBy([]() -> std::unique_ptr<device::ServiceObject> { throw std::runtime_error("no port"); });
+    Driver failing = driverServedBy(
+        []() -> std::unique_ptr<device::ServiceObject> { throw std::runtime_error("no port"); });
     EXPECT_EQ(failing.open(), OPOS_E_NOSERVICE);
     EXPECT_EQ(failing.readInt("State"), 1);
 }
@@ -72,7 +74,8 @@ TEST(Open, builtInFactoryServesBothDisplaysAndNothingElse) {
     auto control = factory.create(lineDisplayProgId);
     const auto open = [&](std::u16string name) {
         const Variant arg = Variant::fromString(std::move(name));
-        return control->invoke(dispIdOf("Open"), invokeMethod | invokePropertyGet, std::span(&arg, 1)).int32();
+        return control->invoke(dispIdOf("Open"), invokeMethod | invokePropertyGet, std::span(&arg, 1))
+            .int32();
     };
     const auto close = [&] { control->invoke(dispIdOf("Close"), invokeMethod, {}); };
     EXPECT_EQ(open(u"TQN730"), OPOS_SUCCESS);
@@ -175,7 +178,8 @@ TEST(Close, disablesReleasesAndDropsWindows) {
     EXPECT_EQ(d.readInt("Columns"), 20);
     ASSERT_EQ(d.call("ClaimDevice", {I(0)}), OPOS_SUCCESS);  // the claim was given up
     ASSERT_EQ(d.write("DeviceEnabled", B(true)), OPOS_SUCCESS);
-    EXPECT_EQ(d.shownRows(), (std::vector<std::u16string>{std::u16string(20, u' '), std::u16string(20, u' ')}));
+    EXPECT_EQ(
+        d.shownRows(), (std::vector<std::u16string>{std::u16string(20, u' '), std::u16string(20, u' ')}));
 }
 
 TEST(DeviceEnabled, needsTheClaim) {
@@ -220,7 +224,8 @@ TEST(Preconditions, areCheckedInTheStandardOrder) {
     };
     const auto invoke = [](Driver& d, const MethodCall& m, const std::vector<Variant>& args) {
         return d.control()
-            .invoke(operationNamed(m.name).id, invokeMethod | invokePropertyGet, std::span(args.data(), args.size()))
+            .invoke(operationNamed(m.name).id, invokeMethod | invokePropertyGet,
+                std::span(args.data(), args.size()))
             .int32();
     };
     for (const auto& m : methods) {

@@ -45,8 +45,8 @@ struct Rule {
 };
 
 void checkRule(const Rule& rule) {
-    SCOPED_TRACE(std::string(rule.profile) + ": " + rule.property + " = " + rule.value.describe() + " while " +
-                 stageName(rule.stage));
+    SCOPED_TRACE(std::string(rule.profile) + ": " + rule.property + " = " + rule.value.describe() +
+                 " while " + stageName(rule.stage));
     Driver d(rule.profile);
     ASSERT_TRUE(reach(d, rule.stage));
     const Variant before = d.read(rule.property);
@@ -61,8 +61,18 @@ void checkRule(const Rule& rule) {
 
 // The window and device properties need the device claimed and enabled.
 const char* const windowAndDeviceProperties[] = {
-    "CursorRow",         "CursorColumn",    "CursorUpdate", "CursorType",   "DeviceBrightness", "InterCharacterWait",
-    "MarqueeFormat",     "MarqueeRepeatWait", "MarqueeType", "MarqueeUnitWait", "CurrentWindow", "CharacterSet",
+    "CursorRow",
+    "CursorColumn",
+    "CursorUpdate",
+    "CursorType",
+    "DeviceBrightness",
+    "InterCharacterWait",
+    "MarqueeFormat",
+    "MarqueeRepeatWait",
+    "MarqueeType",
+    "MarqueeUnitWait",
+    "CurrentWindow",
+    "CharacterSet",
 };
 
 }  // namespace
@@ -88,8 +98,8 @@ TEST(PropertyWrites, rangesAndCapabilities) {
         {"TQN730", "CursorType", I(2), Stage::Enabled, OPOS_SUCCESS},
         {"TQN730", "CursorType", I(4 | 0x10000000), Stage::Enabled, OPOS_SUCCESS},
         {"TQN730", "CursorType", I(0), Stage::Enabled, OPOS_SUCCESS},
-        {"TQN730", "CursorType", I(3), Stage::Enabled, OPOS_E_ILLEGAL},   // no half block
-        {"TQN730", "CursorType", I(5), Stage::Enabled, OPOS_E_ILLEGAL},   // no reverse cursor
+        {"TQN730", "CursorType", I(3), Stage::Enabled, OPOS_E_ILLEGAL},  // no half block
+        {"TQN730", "CursorType", I(5), Stage::Enabled, OPOS_E_ILLEGAL},  // no reverse cursor
         {"TQN730", "CursorType", I(7), Stage::Enabled, OPOS_E_ILLEGAL},
         {"TQN730", "CursorType", I(-1), Stage::Enabled, OPOS_E_ILLEGAL},
         {"DM-D202", "CursorType", I(1), Stage::Enabled, OPOS_E_ILLEGAL},  // a fixed cursor
@@ -167,18 +177,23 @@ TEST(MarqueeType, directionNeedsAWindowLargerThanItsViewportAndTheCapability) {
     const std::vector<Variant> wide{I(0), I(0), I(1), I(10), I(1), I(30)};
     const std::vector<Variant> tall{I(0), I(0), I(1), I(10), I(4), I(10)};
     const Case cases[] = {
-        {"TQN730", wide, 3, OPOS_SUCCESS},   {"TQN730", wide, 4, OPOS_SUCCESS},
-        {"TQN730", wide, 1, OPOS_E_ILLEGAL}, {"TQN730", tall, 1, OPOS_SUCCESS},
-        {"TQN730", tall, 2, OPOS_SUCCESS},   {"TQN730", tall, 3, OPOS_E_ILLEGAL},
-        {"TQN730", wide, 5, OPOS_SUCCESS},   {"DM-D202", tall, 1, OPOS_E_ILLEGAL},  // no vertical marquee
-        {"DM-D202", tall, 5, OPOS_E_ILLEGAL}, {"DM-D202", wide, 3, OPOS_SUCCESS},
+        {"TQN730", wide, 3, OPOS_SUCCESS},
+        {"TQN730", wide, 4, OPOS_SUCCESS},
+        {"TQN730", wide, 1, OPOS_E_ILLEGAL},
+        {"TQN730", tall, 1, OPOS_SUCCESS},
+        {"TQN730", tall, 2, OPOS_SUCCESS},
+        {"TQN730", tall, 3, OPOS_E_ILLEGAL},
+        {"TQN730", wide, 5, OPOS_SUCCESS},
+        {"DM-D202", tall, 1, OPOS_E_ILLEGAL},  // no vertical marquee
+        {"DM-D202", tall, 5, OPOS_E_ILLEGAL},
+        {"DM-D202", wide, 3, OPOS_SUCCESS},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.profile) + " type " + std::to_string(c.type));
         Driver d(c.profile);
         ASSERT_TRUE(d.openClaimEnable());
         const auto created = d.control().invoke(dispIdOf("CreateWindow"), invokeMethod | invokePropertyGet,
-                                                std::span(c.window.data(), c.window.size()));
+            std::span(c.window.data(), c.window.size()));
         ASSERT_EQ(created.int32(), OPOS_SUCCESS);
         EXPECT_EQ(d.write("MarqueeType", I(c.type)), c.result);
         EXPECT_EQ(d.readInt("MarqueeType"), c.result == OPOS_SUCCESS ? c.type : 0);

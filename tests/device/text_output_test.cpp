@@ -67,9 +67,15 @@ TEST(DisplayText, attributesAgainstCapabilities) {
     };
     // TQN730 reverses but does not blink; DM-D202 blinks but does not reverse.
     const Case cases[] = {
-        {"TQN730", 0, OPOS_SUCCESS},  {"TQN730", 1, OPOS_E_ILLEGAL},  {"TQN730", 2, OPOS_SUCCESS},
-        {"TQN730", 3, OPOS_E_ILLEGAL}, {"TQN730", 4, OPOS_E_ILLEGAL},  {"TQN730", -1, OPOS_E_ILLEGAL},
-        {"DM-D202", 1, OPOS_SUCCESS},  {"DM-D202", 2, OPOS_E_ILLEGAL}, {"DM-D202", 3, OPOS_E_ILLEGAL},
+        {"TQN730", 0, OPOS_SUCCESS},
+        {"TQN730", 1, OPOS_E_ILLEGAL},
+        {"TQN730", 2, OPOS_SUCCESS},
+        {"TQN730", 3, OPOS_E_ILLEGAL},
+        {"TQN730", 4, OPOS_E_ILLEGAL},
+        {"TQN730", -1, OPOS_E_ILLEGAL},
+        {"DM-D202", 1, OPOS_SUCCESS},
+        {"DM-D202", 2, OPOS_E_ILLEGAL},
+        {"DM-D202", 3, OPOS_E_ILLEGAL},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.profile) + " attribute " + std::to_string(c.attribute));
@@ -130,12 +136,12 @@ TEST(CharacterMapping, charactersTheSetCannotShowBecomeQuestionMarks) {
         std::u16string shown;
     };
     const Case cases[] = {
-        {998, u"Caf\u00e9 \u20ac5", u"Caf? ?5"},            // ASCII: no accents, no euro
+        {998, u"Caf\u00e9 \u20ac5", u"Caf? ?5"},                     // ASCII: no accents, no euro
         {437, u"Caf\u00e9 \u20ac5 \u2591", u"Caf\u00e9 ?5 \u2591"},  // CP437: accents and shades, no euro
-        {858, u"\u20ac\u00f8", u"\u20ac\u00f8"},            // CP858: the euro is in
-        {850, u"\u20ac\u00f8", u"?\u00f8"},                 // CP850: it is not
-        {998, u"tab\there", u"tab?here"},                   // control characters are never shown
-        {998, u"\U0001F600!", u"?!"},                       // a surrogate pair is one character
+        {858, u"\u20ac\u00f8", u"\u20ac\u00f8"},                     // CP858: the euro is in
+        {850, u"\u20ac\u00f8", u"?\u00f8"},                          // CP850: it is not
+        {998, u"tab\there", u"tab?here"},                            // control characters are never shown
+        {998, u"\U0001F600!", u"?!"},                                // a surrogate pair is one character
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.characterSet);
@@ -177,7 +183,7 @@ TEST(Windows, createWriteAndDestroy) {
     EXPECT_EQ(d.call("DestroyWindow"), OPOS_SUCCESS);
     EXPECT_EQ(d.readInt("CurrentWindow"), 0);
     EXPECT_EQ(d.readInt("Columns"), 20);
-    EXPECT_EQ(d.readInt("CursorColumn"), 5);  // window 0's cursor is where it was
+    EXPECT_EQ(d.readInt("CursorColumn"), 5);             // window 0's cursor is where it was
     EXPECT_EQ(d.call("DestroyWindow"), OPOS_E_ILLEGAL);  // window 0 stays
 }
 

@@ -87,7 +87,8 @@ TEST(TextToInt32, acceptsAndRefusesTheDocumentedForms) {
         } catch (const display::DispatchError& e) {
             EXPECT_EQ(e.kind(), row.failure) << '"' << shown << "\": " << e.what();
             if (!row.text.empty()) {
-                EXPECT_NE(std::string(e.what()).find(shown), std::string::npos) << "message quotes the text: " << e.what();
+                EXPECT_NE(std::string(e.what()).find(shown), std::string::npos)
+                    << "message quotes the text: " << e.what();
             }
         }
     }
@@ -137,7 +138,9 @@ TEST(ReturnedValues, textFormShowsEachKind) {
 TEST(Utf, roundTripsAndReplacesBrokenSequences) {
     const std::string text = "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80";
     EXPECT_EQ(display::utf8(display::utf16(text)), text);
-    EXPECT_EQ(display::utf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(display::utf16("a\xFF"
+                             "b"),
+        u"a\uFFFDb");
     EXPECT_EQ(display::utf16("\xE2\x82"), u"\uFFFD\uFFFD");
     EXPECT_EQ(display::utf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }

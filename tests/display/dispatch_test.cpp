@@ -38,22 +38,51 @@ TEST(OperationsTable, matchesTheDispatchInterface) {
     using enum display::Form;
     const auto I = VariantType::Int32, B = VariantType::Boolean, S = VariantType::String;
     const Row rows[] = {
-        {"Open", 37, Read, {S}}, {"ClaimDevice", 32, Read, {I}}, {"Close", 35, Call, {}},
-        {"ReleaseDevice", 38, Call, {}}, {"CheckHealth", 31, Read, {I}}, {"ClearText", 81, Call, {}},
-        {"DestroyWindow", 83, Read, {}}, {"DisplayText", 84, Read, {S, I}}, {"DisplayTextAt", 85, Read, {I, I, S, I}},
-        {"DeviceEnabled", 17, ReadWrite, {B}}, {"CursorUpdate", 63, ReadWrite, {B}},
-        {"PowerNotify", 20, ReadWrite, {I}}, {"CursorColumn", 61, ReadWrite, {I}}, {"CursorRow", 62, ReadWrite, {I}},
-        {"DeviceBrightness", 64, ReadWrite, {I}}, {"InterCharacterWait", 69, ReadWrite, {I}},
-        {"MarqueeFormat", 70, ReadWrite, {I}}, {"MarqueeRepeatWait", 71, ReadWrite, {I}},
-        {"CursorType", 106, ReadWrite, {I}}, {"ResultCode", 22, Read, {I}}, {"BinaryConversion", 11, Read, {I}},
-        {"CapPowerReporting", 12, Read, {I}}, {"PowerState", 21, Read, {I}}, {"ResultCodeExtended", 23, Read, {I}},
-        {"State", 24, Read, {I}}, {"CapBlink", 50, Read, {I}}, {"CharacterSet", 57, Read, {I}},
-        {"Columns", 59, Read, {I}}, {"CurrentWindow", 60, Read, {I}}, {"DeviceDescriptors", 66, Read, {I}},
-        {"DeviceWindows", 68, Read, {I}}, {"Rows", 74, Read, {I}}, {"CapCursorType", 102, Read, {I}},
-        {"CapReverse", 105, Read, {I}}, {"Claimed", 14, Read, {B}}, {"FreezeEvents", 18, Read, {B}},
-        {"CapBrightness", 51, Read, {B}}, {"CapDescriptors", 53, Read, {B}}, {"CapHMarquee", 54, Read, {B}},
-        {"CapVMarquee", 56, Read, {B}}, {"CapBlinkRate", 101, Read, {B}}, {"CapCustomGlyph", 103, Read, {B}},
-        {"CheckHealthText", 13, Read, {S}}, {"CharacterSetList", 58, Read, {S}}, {"CustomGlyphList", 107, Read, {S}},
+        {"Open", 37, Read, {S}},
+        {"ClaimDevice", 32, Read, {I}},
+        {"Close", 35, Call, {}},
+        {"ReleaseDevice", 38, Call, {}},
+        {"CheckHealth", 31, Read, {I}},
+        {"ClearText", 81, Call, {}},
+        {"DestroyWindow", 83, Read, {}},
+        {"DisplayText", 84, Read, {S, I}},
+        {"DisplayTextAt", 85, Read, {I, I, S, I}},
+        {"DeviceEnabled", 17, ReadWrite, {B}},
+        {"CursorUpdate", 63, ReadWrite, {B}},
+        {"PowerNotify", 20, ReadWrite, {I}},
+        {"CursorColumn", 61, ReadWrite, {I}},
+        {"CursorRow", 62, ReadWrite, {I}},
+        {"DeviceBrightness", 64, ReadWrite, {I}},
+        {"InterCharacterWait", 69, ReadWrite, {I}},
+        {"MarqueeFormat", 70, ReadWrite, {I}},
+        {"MarqueeRepeatWait", 71, ReadWrite, {I}},
+        {"CursorType", 106, ReadWrite, {I}},
+        {"ResultCode", 22, Read, {I}},
+        {"BinaryConversion", 11, Read, {I}},
+        {"CapPowerReporting", 12, Read, {I}},
+        {"PowerState", 21, Read, {I}},
+        {"ResultCodeExtended", 23, Read, {I}},
+        {"State", 24, Read, {I}},
+        {"CapBlink", 50, Read, {I}},
+        {"CharacterSet", 57, Read, {I}},
+        {"Columns", 59, Read, {I}},
+        {"CurrentWindow", 60, Read, {I}},
+        {"DeviceDescriptors", 66, Read, {I}},
+        {"DeviceWindows", 68, Read, {I}},
+        {"Rows", 74, Read, {I}},
+        {"CapCursorType", 102, Read, {I}},
+        {"CapReverse", 105, Read, {I}},
+        {"Claimed", 14, Read, {B}},
+        {"FreezeEvents", 18, Read, {B}},
+        {"CapBrightness", 51, Read, {B}},
+        {"CapDescriptors", 53, Read, {B}},
+        {"CapHMarquee", 54, Read, {B}},
+        {"CapVMarquee", 56, Read, {B}},
+        {"CapBlinkRate", 101, Read, {B}},
+        {"CapCustomGlyph", 103, Read, {B}},
+        {"CheckHealthText", 13, Read, {S}},
+        {"CharacterSetList", 58, Read, {S}},
+        {"CustomGlyphList", 107, Read, {S}},
     };
     ASSERT_EQ(std::size(rows), 45u);
     for (const Row& row : rows) {
@@ -79,11 +108,11 @@ TEST(OperationsTable, writablePropertiesAreTheConsolesWritesAndTheStandardsOther
             EXPECT_TRUE(op.writable) << op.name;
         }
     }
-    EXPECT_EQ(writable, (std::set<std::string_view>{
-                            "DeviceEnabled", "CursorUpdate", "PowerNotify", "CursorColumn", "CursorRow",
-                            "DeviceBrightness", "InterCharacterWait", "MarqueeFormat", "MarqueeRepeatWait",
-                            "CursorType", "BinaryConversion", "CharacterSet", "CurrentWindow", "FreezeEvents",
-                            "MarqueeType", "MarqueeUnitWait"}));
+    EXPECT_EQ(
+        writable, (std::set<std::string_view>{"DeviceEnabled", "CursorUpdate", "PowerNotify", "CursorColumn",
+                      "CursorRow", "DeviceBrightness", "InterCharacterWait", "MarqueeFormat",
+                      "MarqueeRepeatWait", "CursorType", "BinaryConversion", "CharacterSet", "CurrentWindow",
+                      "FreezeEvents", "MarqueeType", "MarqueeUnitWait"}));
 }
 
 TEST(ResultCodes, nameExactlyTheFifteenCodes) {
@@ -130,7 +159,8 @@ TEST(Variants, keepTheirTypeAndDescribeThemselves) {
 
 namespace {
 struct Echo : display::Dispatch {
-    display::Variant invoke(display::DispId id, unsigned flags, std::span<const display::Variant> args) override {
+    display::Variant invoke(
+        display::DispId id, unsigned flags, std::span<const display::Variant> args) override {
         lastFlags = flags;
         lastArgs.assign(args.begin(), args.end());
         return Variant::fromInt32(id);
@@ -147,7 +177,8 @@ TEST(ControlFactory, createsByProgIdAndExplainsWhatIsMissing) {
         ADD_FAILURE();
     } catch (const display::DispatchError& e) {
         EXPECT_EQ(e.kind(), display::FailureKind::ControlUnavailable);
-        EXPECT_NE(std::string(e.what()).find("OposLineDisplay_1_7_LibCtl.OPOSLineDisplay"), std::string::npos);
+        EXPECT_NE(
+            std::string(e.what()).find("OposLineDisplay_1_7_LibCtl.OPOSLineDisplay"), std::string::npos);
     }
     factory.registerProgId("Broken.Control", []() -> std::unique_ptr<display::Dispatch> {
         throw std::runtime_error("no service object installed");

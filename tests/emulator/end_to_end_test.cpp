@@ -32,13 +32,16 @@ namespace {
 struct RealConsole {
     explicit RealConsole(std::shared_ptr<const device::DeviceRegistry> registry)
         : control(makeControl(std::move(registry))) {}
-    static std::unique_ptr<display::Dispatch> makeControl(std::shared_ptr<const device::DeviceRegistry> registry) {
+    static std::unique_ptr<display::Dispatch> makeControl(
+        std::shared_ptr<const device::DeviceRegistry> registry) {
         display::ControlFactory factory;
         device::registerBuiltInControl(factory, std::move(registry));
         return factory.create(display::lineDisplayProgId);
     }
     void click(std::string_view button) { commands::click(button, form, control); }
-    device::LineDisplayControl& device() { return dynamic_cast<device::LineDisplayControl&>(control.control()); }
+    device::LineDisplayControl& device() {
+        return dynamic_cast<device::LineDisplayControl&>(control.control());
+    }
 
     testsupport::MemoryForm form;
     display::OPOSLineDisplay control;
@@ -61,35 +64,40 @@ void type(RealConsole& c, std::string_view box, std::u16string text) { c.form.ty
 
 const std::vector<Step>& script() {
     static const std::vector<Step> steps{
-        {"open, claim, enable", [](RealConsole& c) { c.click("Command2"); c.click("Command3"); c.click("Command4"); },
-         u"OPOS_SUCCESS", {blank(), blank()}},
+        {"open, claim, enable",
+            [](RealConsole& c) {
+                c.click("Command2");
+                c.click("Command3");
+                c.click("Command4");
+            },
+            u"OPOS_SUCCESS", {blank(), blank()}},
         {"disp text", [](RealConsole& c) { c.click("Command7"); }, u"", {padded(u"Disp Text Test"), blank()}},
         {"disp text at row 1, column 5",
-         [](RealConsole& c) {
-             type(c, "Text3", u"Total 12.50");
-             c.click("Command6");
-         },
-         u"", {padded(u"Disp Text Test"), padded(u"     Total 12.50")}},
+            [](RealConsole& c) {
+                type(c, "Text3", u"Total 12.50");
+                c.click("Command6");
+            },
+            u"", {padded(u"Disp Text Test"), padded(u"     Total 12.50")}},
         {"text that wraps and scrolls",
-         [](RealConsole& c) {
-             type(c, "Text4", u"Thank you, please come again");
-             c.click("Command7");
-         },
-         u"", {}},
+            [](RealConsole& c) {
+                type(c, "Text4", u"Thank you, please come again");
+                c.click("Command7");
+            },
+            u"", {}},
         {"code-page letters",
-         [](RealConsole& c) {
-             type(c, "Text3", u"Caf\u00E9 \u00A3");
-             type(c, "Text1", u"0");
-             type(c, "Text2", u"0");
-             c.click("Command6");
-         },
-         u"", {}},
+            [](RealConsole& c) {
+                type(c, "Text3", u"Caf\u00E9 \u00A3");
+                type(c, "Text1", u"0");
+                type(c, "Text2", u"0");
+                c.click("Command6");
+            },
+            u"", {}},
         {"brightness",
-         [](RealConsole& c) {
-             type(c, "Text11", u"40");
-             c.click("Command43");
-         },
-         u"", {}, 40},
+            [](RealConsole& c) {
+                type(c, "Text11", u"40");
+                c.click("Command43");
+            },
+            u"", {}, 40},
         {"clear", [](RealConsole& c) { c.click("Command5"); }, u"", {blank(), blank()}},
         {"text after clear", [](RealConsole& c) { c.click("Command7"); }, u"", {}},
         {"health check, interactive", [](RealConsole& c) { c.click("Command17"); }, u"", {}},
@@ -116,7 +124,8 @@ void runOnSimulated(std::vector<Seen>& seen) {
 
 // Everything the serial display has sent so far, read into the virtual display.
 void drain(emulator::PtyServer& server, emulator::VirtualDisplay& display) {
-    for (std::string bytes = server.readFor(100ms); !bytes.empty(); bytes = server.readFor(100ms)) display.feed(bytes);
+    for (std::string bytes = server.readFor(100ms); !bytes.empty(); bytes = server.readFor(100ms))
+        display.feed(bytes);
 }
 
 }  // namespace
@@ -165,7 +174,8 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
                 EXPECT_EQ(screen.model().shownRows(), step.rows);
             }
         }
-        EXPECT_EQ(screen.faultCount(), 0u) << (screen.faults().empty() ? "" : emulator::hex(screen.faults().back().bytes));
+        EXPECT_EQ(screen.faultCount(), 0u)
+            << (screen.faults().empty() ? "" : emulator::hex(screen.faults().back().bytes));
         EXPECT_EQ(screen.pendingBytes(), 0u);
         c.click("Command1");
         c.click("cmdExit");
@@ -179,7 +189,8 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
     const std::string link = (folder / "display").string();
     auto server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
     const fs::path config = folder / "devices.toml";
-    std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << link << "\"\nbaud = 115200\n";
+    std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << link
+                          << "\"\nbaud = 115200\n";
     ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
     const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
     ::unsetenv("LDT_DEVICE_CONFIG");

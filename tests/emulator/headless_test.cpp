@@ -108,9 +108,15 @@ TEST(HeadlessProgram, printsTheScreenAfterBytesReachItsLinkAndRemovesTheLinkAtTh
     ASSERT_TRUE(program.waitFor("end\n")) << program.output();  // the blank screen at start
     EXPECT_TRUE(fs::read_symlink(link).string().starts_with("/dev/pts/"));
 
-    writeTo(link, "\x1B\x51\x41" "Welcome\x0D" "\x1B\x51\x42" "Total   12.50\x0D");
+    writeTo(link,
+        "\x1B\x51\x41"
+        "Welcome\x0D"
+        "\x1B\x51\x42"
+        "Total   12.50\x0D");
     EXPECT_TRUE(program.waitFor("|Welcome             |\n|Total   12.50       |\n")) << program.output();
-    writeTo(link, "\x1B\x6C\x09\x02" "\x1B\x99");
+    writeTo(link,
+        "\x1B\x6C\x09\x02"
+        "\x1B\x99");
     EXPECT_TRUE(program.waitFor("fault 1B 99: unknown sequence\nend\n")) << program.output();
     EXPECT_NE(program.output().find("cursor 2 9 shown"), std::string::npos) << program.output();
 

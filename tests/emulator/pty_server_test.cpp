@@ -51,7 +51,10 @@ TEST(PtyServer, bytesThroughTheLinkArriveUnchangedFromWriterAfterWriter) {
     // Raw mode: no 0D -> 0A translation, no line buffering, every byte value.
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-    const std::string first = "\x1B\x40" "A\x0D\x0A\x04\x03\x1A" + all;
+    const std::string first =
+        "\x1B\x40"
+        "A\x0D\x0A\x04\x03\x1A" +
+        all;
     writeTo(tmp.path / "display", first);
     EXPECT_EQ(readAll(server, first.size()), first);
     // The first writer has closed its end; a second one is served all the same.
@@ -78,7 +81,8 @@ TEST(PtyServer, replacesAStaleLinkButNeverAFileOrARunningDisplaysLinkAndRemovesO
             emulator::PtyServer second({link.string(), 0});
             FAIL() << "a running display's link was taken";
         } catch (const std::system_error& e) {
-            EXPECT_NE(std::string(e.what()).find("is in use by a running display"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("is in use by a running display"), std::string::npos)
+                << e.what();
         }
         EXPECT_EQ(fs::read_symlink(link), running.terminalPath());
         fs::remove(link);
@@ -92,7 +96,8 @@ TEST(PtyServer, replacesAStaleLinkButNeverAFileOrARunningDisplaysLinkAndRemovesO
         emulator::PtyServer server({link.string(), 0});
         FAIL() << "a regular file was replaced";
     } catch (const std::system_error& e) {
-        EXPECT_NE(std::string(e.what()).find(link.string() + " exists and is not a symbolic link"), std::string::npos)
+        EXPECT_NE(std::string(e.what()).find(link.string() + " exists and is not a symbolic link"),
+            std::string::npos)
             << e.what();
     }
     std::ifstream in(link);

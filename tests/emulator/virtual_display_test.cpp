@@ -27,12 +27,16 @@ void expectCursor(const VirtualDisplay& d, int column, int row) {
 
 TEST(VirtualDisplayDmD, overwriteModeWrapsRowOneToTwoAndRowTwoToOne) {
     auto d = dmD();
-    EXPECT_TRUE(d.feed("\x1B\x40\x1F\x01"
-                       "\x1F\x24\x13\x01" "ABC"sv));  // (19,1): A B on row 1, C wraps to (1,2)
+    EXPECT_TRUE(
+        d.feed("\x1B\x40\x1F\x01"
+               "\x1F\x24\x13\x01"
+               "ABC"sv));  // (19,1): A B on row 1, C wraps to (1,2)
     EXPECT_EQ(row(d, 0), padded("                  AB"));
     EXPECT_EQ(row(d, 1), padded("C"));
     expectCursor(d, 2, 2);
-    d.feed("\x1F\x24\x14\x02" "XY"sv);  // (20,2) wraps to (1,1)
+    d.feed(
+        "\x1F\x24\x14\x02"
+        "XY"sv);  // (20,2) wraps to (1,1)
     EXPECT_EQ(row(d, 1).substr(19), "X");
     EXPECT_EQ(row(d, 0).substr(0, 1), "Y");
     expectCursor(d, 2, 1);
@@ -51,7 +55,11 @@ TEST(VirtualDisplayDmD, overwriteModeWrapsRowOneToTwoAndRowTwoToOne) {
 
 TEST(VirtualDisplayDmD, scrollModesMoveRowsOnlyWhenWritingPastTheEnd) {
     auto d = dmD();
-    d.feed("\x1F\x02" "\x1F\x24\x01\x01" "upper\x1F\x42" "lower row fills it:"sv);
+    d.feed(
+        "\x1F\x02"
+        "\x1F\x24\x01\x01"
+        "upper\x1F\x42"
+        "lower row fills it:"sv);
     d.feed("!"sv);  // (20,2) written: nothing moves yet
     EXPECT_EQ(row(d, 0), padded("upper"));
     EXPECT_EQ(row(d, 1), "lower row fills it:!");
@@ -60,7 +68,10 @@ TEST(VirtualDisplayDmD, scrollModesMoveRowsOnlyWhenWritingPastTheEnd) {
     EXPECT_EQ(row(d, 1), padded("next"));
     expectCursor(d, 5, 2);
 
-    d.feed("\x0C\x1F\x03" "\x1F\x24\x12\x01" "abcde"sv);  // horizontal: the row shifts left at its end
+    d.feed(
+        "\x0C\x1F\x03"
+        "\x1F\x24\x12\x01"
+        "abcde"sv);  // horizontal: the row shifts left at its end
     EXPECT_EQ(row(d, 0), std::string(15, ' ') + "abcde");
     EXPECT_EQ(row(d, 1), padded(""));
     EXPECT_EQ(d.state().mode, Mode::horizontalScroll);
@@ -68,7 +79,8 @@ TEST(VirtualDisplayDmD, scrollModesMoveRowsOnlyWhenWritingPastTheEnd) {
 
 TEST(VirtualDisplayDmD, aStreamSplitAnywhereGivesTheSameScreen) {
     const std::string stream =
-        "\x1B\x40\x1F\x43\x00\x1F\x58\x02Price\x1F\x24\x05\x02\x1F\x72\x01" "9.99\x1F\x0A\x1F\x0D"s;
+        "\x1B\x40\x1F\x43\x00\x1F\x58\x02Price\x1F\x24\x05\x02\x1F\x72\x01"
+        "9.99\x1F\x0A\x1F\x0D"s;
     auto whole = dmD();
     whole.feed(stream);
     auto split = dmD();
@@ -90,7 +102,10 @@ TEST(VirtualDisplayDmD, aStreamSplitAnywhereGivesTheSameScreen) {
 
 TEST(VirtualDisplayDmD, unknownAndMalformedSequencesAreReportedNotShown) {
     auto d = dmD();
-    EXPECT_TRUE(d.feed("A\x1F\x99" "B\x07\x1F\x24\x25\x01\x1F\x58\x09\x1B\x74\x63" "C"sv));
+    EXPECT_TRUE(
+        d.feed("A\x1F\x99"
+               "B\x07\x1F\x24\x25\x01\x1F\x58\x09\x1B\x74\x63"
+               "C"sv));
     EXPECT_EQ(row(d, 0), padded("ABC"));  // nothing of the bad sequences shows
     ASSERT_EQ(d.faultCount(), 5u);
     EXPECT_EQ(emulator::hex(d.faults()[0].bytes), "1F 99");
@@ -117,12 +132,16 @@ TEST(VirtualDisplayDmD, deviceStateCommands) {
     d.feed("\x1F\x45\xFF"sv);
     EXPECT_FALSE(d.state().displayOn);
     // User characters show once selected; initialise forgets them.
-    d.feed("\x1B\x26\x01\x41\x41\x7F\x41\x41\x41\x7F\x1B\x25\x01" "AB"sv);
+    d.feed(
+        "\x1B\x26\x01\x41\x41\x7F\x41\x41\x41\x7F\x1B\x25\x01"
+        "AB"sv);
     EXPECT_EQ(d.model().shownCell(0, 2).character, emulator::userCharacterBase + 'A');
     EXPECT_EQ(d.model().shownCell(0, 3).character, U'B');
     EXPECT_EQ(d.state().userCharacters.at('A')[0], 0x7F);
     // Addressed to the printer only, the display ignores what follows.
-    d.feed("\x1B\x3D\x01" "printer text\x0C\x1B\x3D\x02"sv);
+    d.feed(
+        "\x1B\x3D\x01"
+        "printer text\x0C\x1B\x3D\x02"sv);
     EXPECT_EQ(d.model().shownCell(0, 4).character, U' ');
     EXPECT_NE(row(d, 0), padded(""));
     d.feed("\x1B\x40"sv);
@@ -132,12 +151,19 @@ TEST(VirtualDisplayDmD, deviceStateCommands) {
 
 TEST(VirtualDisplayCd5220, rowWritesMarqueeAndEscapeCursorMoves) {
     auto d = cd5220();
-    d.feed("\x1B\x40\x1B\x11" "\x1B\x51\x41Total\x0D" "\x1B\x51\x42" "12.50\x0D"sv);
+    d.feed(
+        "\x1B\x40\x1B\x11"
+        "\x1B\x51\x41Total\x0D"
+        "\x1B\x51\x42"
+        "12.50\x0D"sv);
     EXPECT_EQ(row(d, 0), padded("Total"));
     EXPECT_EQ(row(d, 1), padded("12.50"));
-    d.feed("\x1B\x6C\x03\x02\x1B\x5B\x44" "X\x1B\x5B\x41\x1B\x5B\x52" "Z"sv);
+    d.feed(
+        "\x1B\x6C\x03\x02\x1B\x5B\x44"
+        "X\x1B\x5B\x41\x1B\x5B\x52"
+        "Z"sv);
     EXPECT_EQ(row(d, 1), padded("1X.50"));
-    EXPECT_EQ(row(d, 0), padded("Total") .substr(0, 19) + "Z");
+    EXPECT_EQ(row(d, 0), padded("Total").substr(0, 19) + "Z");
     d.feed("\x1B\x2A\x01\x1B\x5F\x00"sv);
     EXPECT_EQ(d.model().brightness(), 20);
     EXPECT_FALSE(d.state().cursorVisible);
@@ -155,7 +181,10 @@ TEST(VirtualDisplayCd5220, rowWritesMarqueeAndEscapeCursorMoves) {
 
 TEST(VirtualDisplayCd5220, clearEndsRowTextAndALostCarriageReturnIsMalformed) {
     auto d = cd5220();
-    d.feed("\x1B\x51\x42" "abc\x0C" "def"sv);  // clear ends string mode, then clears
+    d.feed(
+        "\x1B\x51\x42"
+        "abc\x0C"
+        "def"sv);  // clear ends string mode, then clears
     EXPECT_EQ(row(d, 1), padded(""));
     EXPECT_EQ(row(d, 0), padded("def"));
     EXPECT_EQ(d.pendingBytes(), 0u);

@@ -39,7 +39,9 @@ TEST(CommandSet, codeTablesSelectTheCharacterSets) {
 
 TEST(CommandSet, readerSplitsAStreamIntoCommandsAndCharacters) {
     const auto& dmD = serial::dmD();
-    const std::string_view stream = "\x1F\x0A" "A\x1F\x24\x03\x02\x1F\x99"sv;
+    const std::string_view stream =
+        "\x1F\x0A"
+        "A\x1F\x24\x03\x02\x1F\x99"sv;
     auto m = serial::matchAt(dmD, stream);
     ASSERT_EQ(m.kind, Match::Kind::command);  // the longer 1F 0A, not 0A alone
     EXPECT_EQ(m.form->command, Command::cursorUp);

@@ -93,7 +93,12 @@ TEST(SerialDisplay, blinkFollowsTheWholeDisplayAndReverseEachCharacter) {
     display.apply(op::Text{U"b", attribute::normal});
     display.apply(op::SetCursor{0, 0});
     display.apply(op::Text{U"a", attribute::normal});
-    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x0B" "a" "\x1F\x72\x00" "b" "\x0B" "a"s));
+    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x0B"
+                                                             "a"
+                                                             "\x1F\x72\x00"
+                                                             "b"
+                                                             "\x0B"
+                                                             "a"s));
 }
 
 TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
@@ -101,7 +106,7 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     EXPECT_EQ(dmD.capBlink, cap::blinkAll);
     EXPECT_EQ(dmD.capReverse, cap::reverseEach);
     EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()),
-              (std::vector<std::int32_t>{20, 40, 60, 100}));
+        (std::vector<std::int32_t>{20, 40, 60, 100}));
     EXPECT_EQ(dmD.characterSetList, "437,850,852,858,866,998,1252");
     const auto cd = serial::profileFor(serial::cd5220(), 4, 40);
     EXPECT_EQ(cd.capBlink, cap::blinkNone);

@@ -154,10 +154,8 @@ int fillLine(const serialtest::Pty& pty) {
     // The pty moves bytes on to the master side in the background, so room
     // keeps appearing for a moment: fill until none has come for a while.
     for (;;) {
-        while (::write(filler, junk.data(), junk.size()) > 0) {
-        }
-        while (::write(filler, junk.data(), 1) > 0) {
-        }
+        while (::write(filler, junk.data(), junk.size()) > 0) {}
+        while (::write(filler, junk.data(), 1) > 0) {}
         pollfd p{filler, POLLOUT, 0};
         if (::poll(&p, 1, 200) == 0) return filler;
     }
@@ -191,7 +189,7 @@ TEST(SerialFaults, displayGoingAwayMidWriteGivesOffline) {
     const auto started = Clock::now();
     EXPECT_EQ(d.call("DisplayText", {S(u"half"), I(0)}), OPOS_E_OFFLINE);
     EXPECT_LT(Clock::now() - started,
-              std::chrono::milliseconds(900));  // the hang-up ended the wait, not the deadline
+        std::chrono::milliseconds(900));  // the hang-up ended the wait, not the deadline
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("went away"), std::string::npos) << err;
     EXPECT_EQ(d.shownRows()[0], std::u16string(20, u' '));

@@ -32,8 +32,8 @@ private:
 };
 
 // The labels whose caption differs between two snapshots.
-inline std::map<std::string, std::u16string> changedLabels(const std::map<std::string, std::u16string>& before,
-                                                           const std::map<std::string, std::u16string>& after) {
+inline std::map<std::string, std::u16string> changedLabels(
+    const std::map<std::string, std::u16string>& before, const std::map<std::string, std::u16string>& after) {
     std::map<std::string, std::u16string> changed;
     for (const auto& [name, text] : after) {
         if (before.at(name) != text) changed[name] = text;

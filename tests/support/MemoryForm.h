@@ -26,11 +26,14 @@ public:
     }
 
     // What the user does: type into a text box, select an option button.
-    void type(std::string_view textBox, std::u16string text) { at(textBox, app::Kind::TextBox).text = std::move(text); }
+    void type(std::string_view textBox, std::u16string text) {
+        at(textBox, app::Kind::TextBox).text = std::move(text);
+    }
     void select(std::string_view option) {
         State& chosen = at(option, app::Kind::OptionButton);
         for (auto& [name, s] : state_) {
-            if (s.control->kind == app::Kind::OptionButton && s.control->container == chosen.control->container) {
+            if (s.control->kind == app::Kind::OptionButton &&
+                s.control->container == chosen.control->container) {
                 s.selected = false;
             }
         }
@@ -38,14 +41,13 @@ public:
     }
     void clearOptions(std::string_view container) {
         for (auto& [name, s] : state_) {
-            if (s.control->kind == app::Kind::OptionButton && s.control->container == container) s.selected = false;
+            if (s.control->kind == app::Kind::OptionButton && s.control->container == container)
+                s.selected = false;
         }
     }
 
     // What the window shows.
-    std::u16string label(std::string_view name) const {
-        return state_.at(std::string(name)).text;
-    }
+    std::u16string label(std::string_view name) const { return state_.at(std::string(name)).text; }
     // Every label's caption, by name, for before/after comparisons.
     std::map<std::string, std::u16string> labels() const {
         std::map<std::string, std::u16string> out;

@@ -34,7 +34,8 @@ public:
     const std::vector<std::string>& log() const { return log_; }
     void clearLog() { log_.clear(); }
 
-    display::Variant invoke(display::DispId id, unsigned flags, std::span<const display::Variant> args) override {
+    display::Variant invoke(
+        display::DispId id, unsigned flags, std::span<const display::Variant> args) override {
         const display::Operation* op = display::findOperation(id);
         std::string line = flags == display::invokePropertyPut ? "write "
                            : flags == display::invokeMethod    ? "call "

@@ -43,7 +43,8 @@ std::string boxText(HWND box) {
 
 HWND waitForBoxWith(const std::string& words) {
     for (int i = 0; i < 400; ++i) {
-        for (HWND box = ::FindWindowW(L"#32770", L"Project1"); box; box = ::FindWindowExW(nullptr, box, L"#32770", L"Project1"))
+        for (HWND box = ::FindWindowW(L"#32770", L"Project1"); box;
+             box = ::FindWindowExW(nullptr, box, L"#32770", L"Project1"))
             if (boxText(box).find(words) != std::string::npos) return box;
         ::Sleep(50);
     }
@@ -52,7 +53,8 @@ HWND waitForBoxWith(const std::string& words) {
 
 std::wstring programPath() {
     std::wstring path = L"Z:";
-    for (const char ch : std::string(TQN730TEST_PATH)) path.push_back(ch == '/' ? L'\\' : static_cast<wchar_t>(ch));
+    for (const char ch : std::string(TQN730TEST_PATH))
+        path.push_back(ch == '/' ? L'\\' : static_cast<wchar_t>(ch));
     return path;
 }
 
@@ -74,14 +76,15 @@ TEST(StartupWithoutControl, saysSoClearlyAndTheWindowStillOpens) {
     startup.hStdOutput = writeEnd;
     PROCESS_INFORMATION process{};
     std::wstring command = L"\"" + programPath() + L"\"";
-    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                 &process))
+    ASSERT_TRUE(::CreateProcessW(
+        nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
         << "could not start " << TQN730TEST_PATH;
     ::CloseHandle(writeEnd);
 
-    const std::string expected = "The Line Display control could not be started: the control object " +
-                                 std::string(display::lineDisplayProgId) +
-                                 " could not be created: no control is registered under this ProgID on this machine";
+    const std::string expected =
+        "The Line Display control could not be started: the control object " +
+        std::string(display::lineDisplayProgId) +
+        " could not be created: no control is registered under this ProgID on this machine";
     const HWND box = waitForBoxWith(expected);
     const HWND window = waitForWindow(L"LineDisplayTestStep1", L".");
     EXPECT_NE(box, nullptr);

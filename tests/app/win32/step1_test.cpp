@@ -2,8 +2,8 @@
 // at its place with its caption, option sets that clear only their own
 // frame, the tab order, and the typical road clicked through real button
 // messages on the stand-in COM server (registered in the test prefix).
-#include "app/Console.h"
 #include "app/win32/Step1.h"
+#include "app/Console.h"
 #include "display/com/ComDispatch.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +43,9 @@ protected:
     }
     void click(const char* name) { ::SendMessageW(window->child(name), BM_CLICK, 0, 0); }
     std::string label(const char* name) { return textOf(window->child(name)); }
-    bool checked(const char* name) { return ::SendMessageW(window->child(name), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool checked(const char* name) {
+        return ::SendMessageW(window->child(name), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
 
     display::com::ApartmentScope apartment;
     std::vector<std::string> reported;
@@ -76,13 +78,19 @@ TEST_F(Win32Window, isBuiltFromTheControlTable) {
         EXPECT_EQ(textOf(child), std::string(c.caption));
         const LONG_PTR type = ::GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
         switch (c.kind) {
-        case Kind::CommandButton: EXPECT_EQ(classOf(child), L"Button"); EXPECT_EQ(type, BS_PUSHBUTTON); break;
+        case Kind::CommandButton:
+            EXPECT_EQ(classOf(child), L"Button");
+            EXPECT_EQ(type, BS_PUSHBUTTON);
+            break;
         case Kind::OptionButton:
             EXPECT_EQ(classOf(child), L"Button");
             EXPECT_EQ(type, BS_AUTORADIOBUTTON);
             EXPECT_EQ(checked(std::string(c.name).c_str()), c.selected);
             break;
-        case Kind::Frame: EXPECT_EQ(classOf(child), L"Button"); EXPECT_EQ(type, BS_GROUPBOX); break;
+        case Kind::Frame:
+            EXPECT_EQ(classOf(child), L"Button");
+            EXPECT_EQ(type, BS_GROUPBOX);
+            break;
         case Kind::Label: EXPECT_EQ(classOf(child), L"Static"); break;
         case Kind::TextBox: EXPECT_EQ(classOf(child), L"Edit"); break;
         case Kind::LineDisplay: break;
@@ -102,7 +110,8 @@ TEST_F(Win32Window, tabOrderIsTheTablesAndOptionSetsClearOnlyTheirOwnFrame) {
     std::vector<std::string> walked;
     for (HWND c = ::GetWindow(window->handle(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
         if (::GetWindowLongPtrW(c, GWL_STYLE) & WS_TABSTOP)
-            walked.push_back(std::string(app::controls[static_cast<std::size_t>(::GetDlgCtrlID(c) - 1000)].name));
+            walked.push_back(
+                std::string(app::controls[static_cast<std::size_t>(::GetDlgCtrlID(c) - 1000)].name));
     std::vector<std::string> wanted;
     for (const Control* c : app::focusOrder()) wanted.emplace_back(c->name);
     EXPECT_EQ(walked, wanted);

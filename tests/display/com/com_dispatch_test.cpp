@@ -9,8 +9,8 @@
 #include "display/ResultCodes.h"
 #include "display/com/ComDispatch.h"
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -19,9 +19,9 @@
 #include <vector>
 
 using display::DispatchError;
+using display::dispIdOf;
 using display::FailureKind;
 using display::Variant;
-using display::dispIdOf;
 
 namespace {
 
@@ -142,7 +142,8 @@ TEST_F(ComPath, failuresSayWhatFailedAndWhy) {
 TEST_F(ComPath, aMissingProgIdIsControlUnavailable) {
     const auto e = failureOf([] { display::com::ComDispatch::create("LineDisplayTest.NoSuchControl"); });
     EXPECT_EQ(e.kind(), FailureKind::ControlUnavailable);
-    EXPECT_EQ(std::string(e.what()).rfind("no control is registered under this ProgID on this machine", 0), 0u)
+    EXPECT_EQ(
+        std::string(e.what()).rfind("no control is registered under this ProgID on this machine", 0), 0u)
         << e.what();
 }
 
@@ -174,11 +175,16 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { *count = 0; return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* exception, UINT* argError) override {
+        EXCEPINFO* exception, UINT* argError) override {
         return onInvoke(params, result, exception, argError);
     }
 };
@@ -205,7 +211,7 @@ TEST(ComSeam, anExceptionCarriesTheControlsOwnWordsEvenWhenFilledInLater) {
         const auto e = failureOf([&] { control.invoke(dispIdOf("ClaimDevice"), get, std::vector{i4(5)}); });
         EXPECT_EQ(e.kind(), FailureKind::ControlFault);
         EXPECT_EQ(std::string(e.what()),
-                  "ClaimDevice (32) failed inside the control: OposLineDisplay: the service object lost the port");
+            "ClaimDevice (32) failed inside the control: OposLineDisplay: the service object lost the port");
     }
     EXPECT_EQ(object.references, 1u);  // released exactly once
 }
@@ -221,7 +227,8 @@ TEST(ComSeam, argumentsTravelLastFirstAndTheBadOneIsNamedFromTheFront) {
     object.AddRef();
     display::com::ComDispatch control(&object);
     const auto e = failureOf([&] {
-        control.invoke(dispIdOf("DisplayTextAt"), get, std::vector{i4(1), i4(2), str(u"x"), Variant::fromBool(true)});
+        control.invoke(
+            dispIdOf("DisplayTextAt"), get, std::vector{i4(1), i4(2), str(u"x"), Variant::fromBool(true)});
     });
     EXPECT_EQ(types, (std::vector<VARTYPE>{VT_BOOL, VT_BSTR, VT_I4, VT_I4}));
     EXPECT_EQ(e.kind(), FailureKind::TypeMismatch);

@@ -14,8 +14,8 @@ using namespace std::string_view_literals;
 namespace {
 
 struct Lit {
-    int count = 0;     // pixels clearly lit
-    int brightest = 0; // highest green value
+    int count = 0;      // pixels clearly lit
+    int brightest = 0;  // highest green value
 };
 
 // Lit pixels inside a cell's dots: phosphor is green-heavy, the glass and
@@ -42,7 +42,10 @@ class PanelTest : public QObject {
 private slots:
     void dotsLightWhereTextIsAndDimWithBrightness() {
         emulator::VirtualDisplay display(serial::dmD());
-        display.feed("\x1F\x43\x00" "H\x1F\x24\x14\x02" "."sv);
+        display.feed(
+            "\x1F\x43\x00"
+            "H\x1F\x24\x14\x02"
+            "."sv);
         emulator::qt::Panel panel;
         panel.resize(panel.sizeHint());
         panel.setScreen(display.model(), display.state());
@@ -58,7 +61,7 @@ private slots:
         panel.setScreen(display.model(), display.state());
         const Lit dim = litIn(shot(panel), panel.cellRect(0, 0));
         QVERIFY2(dim.brightest < h.brightest * 2 / 3,
-                 qPrintable(QStringLiteral("%1 vs %2").arg(dim.brightest).arg(h.brightest)));
+            qPrintable(QStringLiteral("%1 vs %2").arg(dim.brightest).arg(h.brightest)));
         QVERIFY(dim.brightest > litIn(full, panel.cellRect(0, 1)).brightest);  // still readable
     }
 
@@ -98,9 +101,11 @@ private slots:
         window.setLine("/dev/pts/7", "/run/ldt-virtual-display", "CD5220", 9600);
         window.showScreen(display);
         const QString status = window.statusText();
-        QVERIFY2(status.contains("CD5220 on /dev/pts/7 (link /run/ldt-virtual-display), 9600 baud"), qPrintable(status));
-        QVERIFY2(status.contains("2 unknown or malformed, last: 1B 6C 30 01 (column 48 outside 1..20); 07 (unknown"),
-                 qPrintable(status));
+        QVERIFY2(status.contains("CD5220 on /dev/pts/7 (link /run/ldt-virtual-display), 9600 baud"),
+            qPrintable(status));
+        QVERIFY2(status.contains(
+                     "2 unknown or malformed, last: 1B 6C 30 01 (column 48 outside 1..20); 07 (unknown"),
+            qPrintable(status));
     }
 };
 
