@@ -35,7 +35,7 @@ int main() {
         while (got < count) got += server.readFor(milliseconds(1000)).size();
         const double readMs = duration<double, std::milli>(steady_clock::now() - start).count();
         ::close(fd);
-        const double wireMs = count * 10 * 1000.0 / baud;
+        const double wireMs = static_cast<double>(count) * 10 * 1000.0 / baud;
         std::printf("%8d %8zu %10.1f %10.1f %7.3f\n", baud, count, wireMs, readMs, readMs / wireMs);
     }
     ::rmdir(folder.c_str());

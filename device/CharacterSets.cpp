@@ -96,7 +96,7 @@ ByteTable decodeBytes(const CodePage& page) {
 // A code page decoded once: its bytes, and the characters of the Basic
 // Multilingual Plane it shows.
 struct Decoded {
-    ByteTable bytes;
+    ByteTable bytes{};
     std::bitset<0x10000> repertoire;
 };
 

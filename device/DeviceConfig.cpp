@@ -110,6 +110,7 @@ private:
             if (!value) return false;
             if (!findProfile(*value)) {
                 std::vector<std::string_view> names;
+                names.reserve(profiles.size());
                 for (const auto& p : profiles) names.push_back(p.name);
                 return fail(
                     line(node), "unknown profile " + inQuotes(*value) + " (known: " + join(names) + ")");

@@ -116,12 +116,11 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
         // A service object that fails (a port that breaks, say) fails the
         // call, with the operation named, rather than escaping as a bare
         // exception the console cannot explain.
-        DispatchError error(FailureKind::ControlFault,
-            (op ? name(*op) : std::to_string(id)) + " failed inside the Line Display control: " + e.what());
+        const std::string why =
+            (op ? name(*op) : std::to_string(id)) + " failed inside the Line Display control: " + e.what();
         if (trace_)
-            traceCall(op, id, flags, args, std::string("failed: ") + error.what(),
-                std::chrono::steady_clock::now() - started);
-        throw error;
+            traceCall(op, id, flags, args, "failed: " + why, std::chrono::steady_clock::now() - started);
+        throw DispatchError(FailureKind::ControlFault, why);
     }
 }
 

@@ -71,7 +71,7 @@ std::shared_ptr<const DeviceRegistry> DeviceRegistry::builtIn() {
 }
 
 void registerBuiltInControl(
-    display::ControlFactory& factory, std::shared_ptr<const DeviceRegistry> registry) {
+    display::ControlFactory& factory, const std::shared_ptr<const DeviceRegistry>& registry) {
     factory.registerProgId(std::string(display::lineDisplayProgId),
         [registry] { return std::make_unique<LineDisplayControl>(registry); });
 }

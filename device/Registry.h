@@ -51,6 +51,6 @@ private:
 // Registers the built-in Line Display control under display::lineDisplayProgId,
 // serving the devices of a registry (by default DeviceRegistry::builtIn()).
 void registerBuiltInControl(display::ControlFactory& factory,
-    std::shared_ptr<const DeviceRegistry> registry = DeviceRegistry::builtIn());
+    const std::shared_ptr<const DeviceRegistry>& registry = DeviceRegistry::builtIn());
 
 }  // namespace device

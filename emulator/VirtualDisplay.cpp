@@ -82,12 +82,17 @@ bool VirtualDisplay::feed(std::string_view bytes) {
         Match m = serial::matchAt(*set_, input);
         const bool text = m.form != nullptr && m.form->tail == serial::Tail::textToCarriageReturn;
         if (text && m.kind != Match::Kind::unknown) {
-            // A clear inside a row's text ends the text there and is then
-            // read as a command of its own.
+            // Only the first rows' worth of bytes may end a row's text, so
+            // that how the stream is split into reads never changes how it
+            // reads: a clear there ends the text and is then read as a
+            // command of its own; no end there is a fault.
             const std::size_t fixed = m.form->bytes.size();
-            const std::size_t ender = input.find_first_of(stringEnders_, fixed);
-            const std::size_t end = m.kind == Match::Kind::command ? m.length - 1 : input.size();
-            if (ender != std::string_view::npos && ender < end) {
+            const std::size_t limit = maxTextRows * static_cast<std::size_t>(model_.deviceColumns());
+            const std::string_view window = input.substr(0, fixed + limit + 1);
+            const std::size_t ender = window.find_first_of(stringEnders_, fixed);
+            const std::size_t carriageReturn = window.find('\x0D', fixed);
+            if (ender != std::string_view::npos &&
+                (carriageReturn == std::string_view::npos || ender < carriageReturn)) {
                 m = {Match::Kind::command, m.form, ender + 1};
                 const std::string whole = std::string(input.substr(0, ender)) + '\x0D';
                 std::string reason;
@@ -96,12 +101,13 @@ bool VirtualDisplay::feed(std::string_view bytes) {
                 at += ender;
                 continue;
             }
-            if (m.kind == Match::Kind::incomplete &&
-                input.size() - fixed > maxTextRows * static_cast<std::size_t>(model_.deviceColumns())) {
+            if (carriageReturn == std::string_view::npos) {
+                if (window.size() <= fixed + limit) break;  // the end may still come
                 fault(input.substr(0, fixed), "text without its closing 0D");
                 at += fixed;
                 continue;
             }
+            m = {Match::Kind::command, m.form, carriageReturn + 1};
         }
         if (m.kind == Match::Kind::incomplete) break;
         if (m.kind == Match::Kind::character) {
@@ -337,8 +343,8 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
         for (unsigned code = first; code <= last; ++code) {
             Glyph glyph{};
             for (std::size_t i = 0; i < glyph.size(); ++i) {
-                glyph[i] =
-                    static_cast<std::uint8_t>(byteAt(bytes, fixed + 3 + (code - first) * 5 + i) & 0x7F);
+                glyph[i] = static_cast<std::uint8_t>(
+                    byteAt(bytes, fixed + 3 + static_cast<std::size_t>(code - first) * 5 + i) & 0x7F);
             }
             state_.userCharacters[static_cast<std::uint8_t>(code)] = glyph;
         }

@@ -32,7 +32,8 @@ std::string_view characterSetList(const CommandSet& set) {
 
 // How long bytes take on the line: 10 bits each (8N1).
 Clock::duration wireTime(std::size_t bytes, std::int32_t baud) {
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bytes * 10.0 / baud));
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(bytes) * 10.0 / baud));
 }
 
 }  // namespace

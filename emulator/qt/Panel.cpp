@@ -99,11 +99,13 @@ void Panel::paintEvent(QPaintEvent*) {
     const double level = std::clamp(model_.brightness(), 0, 100) / 100.0;
     // Dimmer dots are less intense, not just more transparent: scale the
     // colour toward the dark dot so that 20 % still reads on the glass.
+    const auto towardLit = [level](float dark, float bright) {
+        return dark + (bright - dark) * static_cast<float>(level);
+    };
     auto lit = [&](double alphaScale) {
         QColor c;
-        c.setRgbF(darkDot.redF() + (phosphor.redF() - darkDot.redF()) * level,
-            darkDot.greenF() + (phosphor.greenF() - darkDot.greenF()) * level,
-            darkDot.blueF() + (phosphor.blueF() - darkDot.blueF()) * level, alphaScale);
+        c.setRgbF(towardLit(darkDot.redF(), phosphor.redF()), towardLit(darkDot.greenF(), phosphor.greenF()),
+            towardLit(darkDot.blueF(), phosphor.blueF()), static_cast<float>(alphaScale));
         return c;
     };
     const double dotRadius = l.pitch * 0.36;

@@ -34,8 +34,8 @@ protected:
 
 private:
     struct Layout {
-        double pitch;    // distance between dot centres
-        QPointF origin;  // top-left dot of cell (0,0)
+        double pitch = 0;  // distance between dot centres
+        QPointF origin;    // top-left dot of cell (0,0)
     };
     Layout layout() const;
     QPointF dotCentre(const Layout& l, int row, int column, int dotX, int dotY) const;

@@ -199,3 +199,18 @@ TEST(VirtualDisplayCd5220, clearEndsRowTextAndALostCarriageReturnIsMalformed) {
     EXPECT_EQ(row(d, 0), std::string(20, 'y'));
     EXPECT_EQ(d.faults().back().reason, "row text of 25 bytes, longer than 20");
 }
+
+TEST(VirtualDisplayCd5220, rowTextThatNeverEndsReadsTheSameHoweverTheReadsSplitIt) {
+    // Found by fuzzing: 45 bytes of text and then a clear used to read as one
+    // over-long row when it came in one read, but as a lost 0D followed by
+    // stray commands when the first read stopped before the clear.
+    const std::string stream = "\x1B\x51\x41" + std::string(45, 'w') + "\x1F\x24\x05\x02W\x0C";
+    auto whole = cd5220();
+    whole.feed(stream);
+    auto split = cd5220();
+    split.feed(std::string_view(stream).substr(0, 46));
+    split.feed(std::string_view(stream).substr(46));
+    EXPECT_EQ(split.describe(), whole.describe());
+    EXPECT_EQ(split.faultCount(), whole.faultCount());
+    EXPECT_EQ(whole.faults().front().reason, "text without its closing 0D");
+}

@@ -37,7 +37,7 @@ public:
             if (m.kind == serial::Match::Kind::character) {
                 cells_[static_cast<std::size_t>(cursor_)] = bytes.front();
                 cursor_ = (cursor_ + 1) % (rows_ * columns_);  // overwrite mode wraps
-            } else if (const std::string problem = run(m.form->command, serial::argumentsOf(m, bytes));
+            } else if (std::string problem = run(m.form->command, serial::argumentsOf(m, bytes));
                        !problem.empty()) {
                 return problem;
             }
