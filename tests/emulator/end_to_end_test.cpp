@@ -30,12 +30,12 @@ namespace {
 
 // One console window with its own built-in control object serving `registry`.
 struct RealConsole {
-    explicit RealConsole(std::shared_ptr<const device::DeviceRegistry> registry)
-        : control(makeControl(std::move(registry))) {}
+    explicit RealConsole(const std::shared_ptr<const device::DeviceRegistry>& registry)
+        : control(makeControl(registry)) {}
     static std::unique_ptr<display::Dispatch> makeControl(
-        std::shared_ptr<const device::DeviceRegistry> registry) {
+        const std::shared_ptr<const device::DeviceRegistry>& registry) {
         display::ControlFactory factory;
-        device::registerBuiltInControl(factory, std::move(registry));
+        device::registerBuiltInControl(factory, registry);
         return factory.create(display::lineDisplayProgId);
     }
     void click(std::string_view button) { commands::click(button, form, control); }
