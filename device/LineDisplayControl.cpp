@@ -91,10 +91,14 @@ LineDisplayControl::LineDisplayControl(std::shared_ptr<const DeviceRegistry> reg
 LineDisplayControl::~LineDisplayControl() = default;
 
 Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span<const Variant> args) {
-    const auto started = std::chrono::steady_clock::now();
+    // Reading the clock costs as much as the rest of a property read, so it
+    // is read only when the call can end up in a trace: when tracing is on,
+    // or for Open, which turns it on.
+    const bool timed = trace_ != nullptr || id == display::dispIdOf("Open");
+    const auto started = timed ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
     const Operation* op = display::findOperation(id);
     try {
-        Variant result = invokeChecked(id, flags, args);
+        Variant result = invokeChecked(op, id, flags, args);
         if (trace_) {
             std::string outcome;
             if (op != nullptr && !op->isMethod && !(flags & display::invokePropertyPut)) {
@@ -163,8 +167,8 @@ std::int32_t LineDisplayControl::guarded(const Operation& op, F&& call) {
     }
 }
 
-Variant LineDisplayControl::invokeChecked(display::DispId id, unsigned flags, std::span<const Variant> args) {
-    const Operation* op = display::findOperation(id);
+Variant LineDisplayControl::invokeChecked(
+    const Operation* op, display::DispId id, unsigned flags, std::span<const Variant> args) {
     if (op == nullptr) {
         throw DispatchError(FailureKind::UnknownMember,
             "the Line Display control has no operation with dispatch ID " + std::to_string(id));

@@ -89,8 +89,9 @@ private:
         ServiceChannel channel;  // last: stops its thread before the rest goes
     };
 
-    display::Variant invokeChecked(
-        display::DispId id, unsigned flags, std::span<const display::Variant> args);
+    // The call itself, with its operation already looked up (nullptr: none has this ID).
+    display::Variant invokeChecked(const display::Operation* op, display::DispId id, unsigned flags,
+        std::span<const display::Variant> args);
     // Runs one call on the device; a DeviceFailure becomes its result code.
     template <typename F>
     std::int32_t guarded(const display::Operation& op, F&& call);

@@ -37,8 +37,8 @@ OPOSLineDisplay::OPOSLineDisplay(std::unique_ptr<Dispatch> control) : control_(s
 Variant OPOSLineDisplay::read(DispId id, std::initializer_list<Variant> args) {
     // A late-bound read cannot know whether the member is a method or a
     // property, so it offers both, as automation callers do.
-    const std::vector<Variant> list(args);
-    return control_->invoke(id, invokeMethod | invokePropertyGet, list);
+    return control_->invoke(
+        id, invokeMethod | invokePropertyGet, std::span<const Variant>(args.begin(), args.size()));
 }
 
 void OPOSLineDisplay::write(DispId id, Variant value) {
