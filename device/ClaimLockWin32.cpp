@@ -10,9 +10,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <thread>
-
 namespace device {
 
 ClaimLock::ClaimLock(std::string_view deviceName) : name_(L"Global\\LineDisplayTest.claim.") {
@@ -37,23 +34,6 @@ bool ClaimLock::tryAcquire() {
         return false;
     }
     handle_ = object;
-    return true;
-}
-
-bool ClaimLock::acquireWithin(std::chrono::milliseconds timeout) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + timeout;
-    // Polling, as on Linux: a holder gives no signal on release.
-    constexpr auto pollInterval = std::chrono::milliseconds(20);
-    while (!tryAcquire()) {
-        const auto now = Clock::now();
-        if (timeout.count() >= 0 && now >= deadline) return false;
-        auto nap = pollInterval;
-        if (timeout.count() >= 0)
-            nap = std::min(nap, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
-                                    std::chrono::milliseconds(1));
-        std::this_thread::sleep_for(nap);
-    }
     return true;
 }
 

@@ -53,5 +53,7 @@ std::string utf8(std::u16string_view utf16);
 std::u32string codePoints(std::u16string_view utf16);
 // Appends one code point to UTF-16 text, as a surrogate pair above U+FFFF.
 void appendUtf16(std::u16string& out, char32_t codePoint);
+// Appends one code point (not a surrogate) to UTF-8 text.
+void appendUtf8(std::string& out, char32_t codePoint);
 
 }  // namespace display

@@ -1,6 +1,7 @@
 #include "emulator/VirtualDisplay.h"
 
 #include "device/CharacterSets.h"
+#include "display/Conversions.h"
 
 #include <algorithm>
 
@@ -9,24 +10,6 @@ namespace {
 
 using serial::Command;
 using serial::Match;
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 const char* modeName(Mode mode) {
     switch (mode) {
@@ -373,7 +356,7 @@ std::vector<std::string> VirtualDisplay::rowsText() const {
     for (std::int32_t r = 0; r < model_.deviceRows(); ++r) {
         std::string line;
         for (std::int32_t c = 0; c < model_.deviceColumns(); ++c)
-            appendUtf8(line, model_.shownCell(r, c).character);
+            display::appendUtf8(line, model_.shownCell(r, c).character);
         rows.push_back(std::move(line));
     }
     return rows;

@@ -21,20 +21,7 @@ shift || true
 packages=(cmake make g++ qt6-base-dev libgtest-dev xvfb xauth imagemagick libserialport-dev libtomlplusplus-dev
           ${LDT_EXTRA_PACKAGES:-})
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "setup: missing packages: ${missing[*]}; run as root or install them first" >&2
-    exit 1
-  fi
-  echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$here/scripts/install-packages.sh" setup "${packages[@]}"
 
 cmake -S "$here" -B "$build" "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -16,20 +16,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 #   cmake make xvfb xauth                             the build, and an X server for the windows
 packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev g++-mingw-w64-i686-posix
           wine wine64 fonts-wine googletest xvfb xauth)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "windows: missing packages: ${missing[*]}; run as root or install them first" >&2
-    exit 1
-  fi
-  echo "windows: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$here/scripts/install-packages.sh" windows "${packages[@]}"
 
 jobs="$(nproc)"
 # Release: no debug information, which makes MinGW's objects and links slow;
