@@ -16,8 +16,8 @@
 
 #include "device/LineDisplayControl.h"
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <atomic>
 

@@ -4,8 +4,8 @@
 #include "display/Operations.h"
 #include "display/com/ComVariant.h"
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <vector>
 

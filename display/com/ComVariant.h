@@ -10,8 +10,8 @@
 
 #include "display/Variant.h"
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <string>
 

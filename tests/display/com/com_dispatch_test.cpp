@@ -9,8 +9,8 @@
 #include "display/ResultCodes.h"
 #include "display/com/ComDispatch.h"
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <gtest/gtest.h>
 
