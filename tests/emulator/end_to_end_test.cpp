@@ -221,3 +221,54 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
     server.reset();
     fs::remove_all(folder);
 }
+
+TEST(EndToEnd, reversedCharactersReachTheVirtualDisplayCellByCell) {
+    char pattern[] = "/tmp/ldt-e2e-XXXXXX";
+    const fs::path folder = mkdtemp(pattern);
+    emulator::PtyServer server({(folder / "display").string(), 0});
+    emulator::VirtualDisplay screen(serial::dmD());
+    const fs::path config = folder / "devices.toml";
+    std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << server.link()
+                          << "\"\nbaud = 115200\ncommand-set = \"DM-D\"\n";
+    ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
+    const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
+    ::unsetenv("LDT_DEVICE_CONFIG");
+    RealConsole c(devices.registry);
+    c.click("Command2");
+    c.click("Command3");
+    c.click("Command4");
+    // Reversed text, then normal text after it, then a reversed cell made
+    // normal again without its character changing.
+    c.form.select("Option5");
+    c.form.select("Option9");
+    c.click("Command7");
+    c.form.select("Option3");
+    c.form.select("Option7");
+    type(c, "Text3", u"Total");
+    c.click("Command6");
+    type(c, "Text1", u"0");
+    type(c, "Text2", u"0");
+    type(c, "Text3", u"D");
+    c.click("Command6");
+    EXPECT_EQ(c.form.label("Label1"), u"OPOS_SUCCESS");
+    c.device().waitUntilIdle();
+    drain(server, screen);
+
+    const device::DisplayModel shown = *c.device().shownModel();
+    ASSERT_EQ(screen.model().shownRows(), shown.shownRows());
+    int reversed = 0;
+    for (std::int32_t row = 0; row < shown.deviceRows(); ++row) {
+        for (std::int32_t column = 0; column < shown.deviceColumns(); ++column) {
+            const bool wanted = (shown.shownCell(row, column).attribute & device::attribute::reverse) != 0;
+            reversed += wanted ? 1 : 0;
+            EXPECT_EQ(
+                (screen.model().shownCell(row, column).attribute & device::attribute::reverse) != 0, wanted)
+                << "cell " << row << "," << column;
+        }
+    }
+    EXPECT_EQ(reversed, 13);  // "Disp Text Test" but its first cell
+    EXPECT_EQ(screen.faultCount(), 0u);
+    c.click("Command1");
+    c.click("cmdExit");
+    fs::remove_all(folder);
+}
