@@ -128,6 +128,20 @@ void drain(emulator::PtyServer& server, emulator::VirtualDisplay& display) {
         display.feed(bytes);
 }
 
+// The devices the console gets when a device configuration, written into
+// `folder` and named by LDT_DEVICE_CONFIG as the run command does, wires
+// "TQN730" to a serial display on `port`.
+app::DeviceSetup devicesWiredTo(
+    const fs::path& folder, const std::string& port, std::string_view commandSet) {
+    const fs::path config = folder / "devices.toml";
+    std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << port
+                          << "\"\nbaud = 115200\ncommand-set = \"" << commandSet << "\"\n";
+    ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
+    app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
+    ::unsetenv("LDT_DEVICE_CONFIG");
+    return devices;
+}
+
 }  // namespace
 
 TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplayShows) {
@@ -141,12 +155,7 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
         emulator::PtyServer server({(folder / "display").string(), 0});
         emulator::VirtualDisplay screen(set);
 
-        const fs::path config = folder / "devices.toml";
-        std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << server.link()
-                              << "\"\nbaud = 115200\ncommand-set = \"" << set.name << "\"\n";
-        ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
-        const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
-        ::unsetenv("LDT_DEVICE_CONFIG");
+        const app::DeviceSetup devices = devicesWiredTo(folder, server.link(), set.name);
         ASSERT_TRUE(devices.problems.empty()) << devices.problems.front();
         RealConsole c(devices.registry);
 
@@ -188,12 +197,7 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
     const fs::path folder = mkdtemp(pattern);
     const std::string link = (folder / "display").string();
     auto server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
-    const fs::path config = folder / "devices.toml";
-    std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << link
-                          << "\"\nbaud = 115200\n";
-    ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
-    const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
-    ::unsetenv("LDT_DEVICE_CONFIG");
+    const app::DeviceSetup devices = devicesWiredTo(folder, link, "DM-D");
     RealConsole c(devices.registry);
     c.click("Command2");
     c.click("Command3");
@@ -227,12 +231,7 @@ TEST(EndToEnd, reversedCharactersReachTheVirtualDisplayCellByCell) {
     const fs::path folder = mkdtemp(pattern);
     emulator::PtyServer server({(folder / "display").string(), 0});
     emulator::VirtualDisplay screen(serial::dmD());
-    const fs::path config = folder / "devices.toml";
-    std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << server.link()
-                          << "\"\nbaud = 115200\ncommand-set = \"DM-D\"\n";
-    ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
-    const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
-    ::unsetenv("LDT_DEVICE_CONFIG");
+    const app::DeviceSetup devices = devicesWiredTo(folder, server.link(), "DM-D");
     RealConsole c(devices.registry);
     c.click("Command2");
     c.click("Command3");
