@@ -2,9 +2,10 @@
 // built-in Line Display control behind it (or, where a test must see every
 // call, the recording control at the dispatch seam).
 #include "app/qt/Step1.h"
+#include "app/Console.h"
 #include "app/ControlTable.h"
 #include "commands/Commands.h"
-#include "device/Registry.h"
+#include "device/LineDisplayControl.h"
 #include "display/OPOSLineDisplay.h"
 #include "support/RecordingControl.h"
 
@@ -82,7 +83,7 @@ private slots:
 
     void everyControlSitsWhereTheTableSays() {
         const double dpi = window_->screen()->logicalDotsPerInch();
-        const auto px = [dpi](int twips) { return app::qt::twipsToPixels(twips, dpi); };
+        const auto px = [dpi](int twips) { return app::twipsToPixels(twips, dpi); };
         int widgets = 0;
         for (const auto& c : app::controls) {
             QWidget* w = window_->widget(c.name);
@@ -123,15 +124,6 @@ private slots:
         }
     }
 
-    void twipsScaleWithTheScreenDensity() {
-        QCOMPARE(app::qt::twipsToPixels(14190, 96.0), 946);
-        QCOMPARE(app::qt::twipsToPixels(11355, 96.0), 757);
-        QCOMPARE(app::qt::twipsToPixels(14190, 144.0), 1419);
-        QCOMPARE(app::qt::twipsToPixels(14190, 120.0), 1183);  // 1182.5 rounds up
-        QCOMPARE(app::qt::twipsToPixels(135, 192.0), 18);
-        QCOMPARE(app::qt::twipsToPixels(0, 144.0), 0);
-    }
-
     void windowIsFixedWithTitleCloseBoxAndStartPosition() {
         showWindow();
         QCOMPARE(window_->windowTitle(), QStringLiteral("."));
@@ -144,7 +136,7 @@ private slots:
         QCOMPARE(window_->maximumSize(), window_->size());
         const double dpi = window_->screen()->logicalDotsPerInch();
         const QPoint start = window_->screen()->geometry().topLeft() +
-                             QPoint(app::qt::twipsToPixels(3045, dpi), app::qt::twipsToPixels(3330, dpi));
+                             QPoint(app::twipsToPixels(3045, dpi), app::twipsToPixels(3330, dpi));
         QCOMPARE(window_->geometry().topLeft(), start);
         const QIcon icon = window_->windowIcon();
         QVERIFY(!icon.isNull());

@@ -2,7 +2,6 @@
 // displays: what a technician sees on the window for the usual roads.
 #include "commands/Commands.h"
 #include "device/LineDisplayControl.h"
-#include "device/Registry.h"
 #include "support/MemoryForm.h"
 
 #include <gtest/gtest.h>

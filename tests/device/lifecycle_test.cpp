@@ -13,7 +13,7 @@ namespace {
 // A simulated display whose hardware answers enable with a fixed result.
 class AbsentDisplay : public device::SimulatedDisplay {
 public:
-    AbsentDisplay(const device::DeviceProfile& p, std::int32_t result)
+    AbsentDisplay(const model::DeviceProfile& p, std::int32_t result)
         : SimulatedDisplay(p), result_(result) {}
     std::int32_t enable() override { return result_; }
 
@@ -196,7 +196,7 @@ TEST(DeviceEnabled, needsTheClaim) {
 }
 
 TEST(DeviceEnabled, absentOrOfflineHardwareIsReported) {
-    const auto profile = *device::findProfile("TQN730");
+    const auto profile = *model::findProfile("TQN730");
     for (const std::int32_t code : {OPOS_E_NOHARDWARE, OPOS_E_OFFLINE}) {
         Driver d = driverServedBy([profile, code] { return std::make_unique<AbsentDisplay>(profile, code); });
         ASSERT_EQ(d.open(), OPOS_SUCCESS);
@@ -328,7 +328,7 @@ TEST(Operations, answerInTheirTableTypes) {
 }
 
 TEST(Capabilities, comeFromTheProfileRow) {
-    for (const auto& profile : device::profiles) {
+    for (const auto& profile : model::profiles) {
         SCOPED_TRACE(std::string(profile.name));
         Driver d(profile.name);
         ASSERT_EQ(d.open(), OPOS_SUCCESS);
@@ -345,9 +345,9 @@ TEST(Capabilities, comeFromTheProfileRow) {
         EXPECT_EQ(d.readBool("CapVMarquee"), profile.capVMarquee);
         EXPECT_EQ(d.readBool("CapBlinkRate"), profile.capBlinkRate);
         EXPECT_EQ(d.readBool("CapCustomGlyph"), profile.capCustomGlyph);
-        EXPECT_EQ(d.readText("CustomGlyphList"), utf16(profile.customGlyphList));
+        EXPECT_EQ(d.readText("CustomGlyphList"), model::utf16(profile.customGlyphList));
         EXPECT_EQ(d.readInt("CapCharacterSet"), profile.capCharacterSet);
-        EXPECT_EQ(d.readText("CharacterSetList"), utf16(profile.characterSetList));
+        EXPECT_EQ(d.readText("CharacterSetList"), model::utf16(profile.characterSetList));
         EXPECT_EQ(d.readInt("CharacterSet"), profile.initialCharacterSet);
         EXPECT_EQ(d.readBool("CapICharWait"), profile.capICharWait);
         EXPECT_EQ(d.readInt("CapPowerReporting"), profile.capPowerReporting);
@@ -357,6 +357,6 @@ TEST(Capabilities, comeFromTheProfileRow) {
             EXPECT_EQ(d.read("CapBrightness").rawBool(), variantTrue);
         }
         // The initial character set must be one the profile lists.
-        EXPECT_TRUE(device::listsCharacterSet(profile, profile.initialCharacterSet));
+        EXPECT_TRUE(model::listsCharacterSet(profile, profile.initialCharacterSet));
     }
 }

@@ -8,9 +8,9 @@
 #include "app/DeviceSetup.h"
 #include "commands/Commands.h"
 #include "device/LineDisplayControl.h"
-#include "device/Registry.h"
 #include "emulator/PtyServer.h"
 #include "emulator/VirtualDisplay.h"
+#include "model/Hex.h"
 #include "support/MemoryForm.h"
 
 #include <gtest/gtest.h>
@@ -148,7 +148,7 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
     std::vector<Seen> simulated;
     runOnSimulated(simulated);
 
-    for (const serial::CommandSet& set : serial::commandSets()) {
+    for (const model::CommandSet& set : model::commandSets()) {
         SCOPED_TRACE(std::string(set.name));
         char pattern[] = "/tmp/ldt-e2e-XXXXXX";
         const fs::path folder = mkdtemp(pattern);
@@ -184,7 +184,7 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
             }
         }
         EXPECT_EQ(screen.faultCount(), 0u)
-            << (screen.faults().empty() ? "" : emulator::hex(screen.faults().back().bytes));
+            << (screen.faults().empty() ? "" : model::hexBytes(screen.faults().back().bytes));
         EXPECT_EQ(screen.pendingBytes(), 0u);
         c.click("Command1");
         c.click("cmdExit");
@@ -212,7 +212,7 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
 
     // Back under the same link, it is blank until Enable draws the picture again.
     server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
-    emulator::VirtualDisplay screen(serial::dmD());
+    emulator::VirtualDisplay screen(model::dmD());
     c.click("Command4");
     c.click("Command49");
     EXPECT_EQ(c.form.label("Label34"), u"0");
@@ -230,7 +230,7 @@ TEST(EndToEnd, reversedCharactersReachTheVirtualDisplayCellByCell) {
     char pattern[] = "/tmp/ldt-e2e-XXXXXX";
     const fs::path folder = mkdtemp(pattern);
     emulator::PtyServer server({(folder / "display").string(), 0});
-    emulator::VirtualDisplay screen(serial::dmD());
+    emulator::VirtualDisplay screen(model::dmD());
     const app::DeviceSetup devices = devicesWiredTo(folder, server.link(), "DM-D");
     RealConsole c(devices.registry);
     c.click("Command2");
@@ -253,15 +253,15 @@ TEST(EndToEnd, reversedCharactersReachTheVirtualDisplayCellByCell) {
     c.device().waitUntilIdle();
     drain(server, screen);
 
-    const device::DisplayModel shown = *c.device().shownModel();
+    const model::DisplayModel shown = *c.device().shownModel();
     ASSERT_EQ(screen.model().shownRows(), shown.shownRows());
     int reversed = 0;
     for (std::int32_t row = 0; row < shown.deviceRows(); ++row) {
         for (std::int32_t column = 0; column < shown.deviceColumns(); ++column) {
-            const bool wanted = (shown.shownCell(row, column).attribute & device::attribute::reverse) != 0;
+            const bool wanted = (shown.shownCell(row, column).attribute & model::attribute::reverse) != 0;
             reversed += wanted ? 1 : 0;
             EXPECT_EQ(
-                (screen.model().shownCell(row, column).attribute & device::attribute::reverse) != 0, wanted)
+                (screen.model().shownCell(row, column).attribute & model::attribute::reverse) != 0, wanted)
                 << "cell " << row << "," << column;
         }
     }

@@ -6,7 +6,7 @@
 
 #include "app/ControlTable.h"
 #include "commands/Form.h"
-#include "display/Conversions.h"
+#include "model/Utf.h"
 
 #include <map>
 #include <string>
@@ -20,7 +20,7 @@ public:
         for (const app::Control& c : app::controls) {
             State& s = state_[std::string(c.name)];
             s.control = &c;
-            s.text = display::utf16(c.caption);
+            s.text = model::utf16(c.caption);
             s.selected = c.selected;
         }
     }
