@@ -5,8 +5,8 @@
 #include "app/Console.h"
 #include "app/ControlTable.h"
 #include "commands/Commands.h"
-#include "device/LineDisplayControl.h"
 #include "display/OPOSLineDisplay.h"
+#include "support/RealConsole.h"
 #include "support/RecordingControl.h"
 
 #include <QGroupBox>
@@ -30,9 +30,7 @@ namespace {
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 std::unique_ptr<display::OPOSLineDisplay> builtInControl() {
-    display::ControlFactory factory;
-    device::registerBuiltInControl(factory);
-    return std::make_unique<display::OPOSLineDisplay>(factory.create(display::lineDisplayProgId));
+    return std::make_unique<display::OPOSLineDisplay>(testsupport::builtInControl());
 }
 
 // Hands every call on to a recorder that outlives the window, so that the
@@ -230,17 +228,10 @@ private slots:
 
     void openClaimEnableOnTheBuiltInControl() {
         showWindow();
-        click("Command3");  // Claim before Open
-        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_E_CLOSED"));
-        click("Command2");
-        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
-        click("Command2");  // a second Open
-        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_E_ILLEGAL"));
-        click("Command3");
-        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
-        click("Command4");
-        click("Command8");
-        QCOMPARE(labelText("Label4"), QStringLiteral("True"));
+        for (const auto& step : testsupport::firstRoad) {
+            click(step.button);
+            QCOMPARE(labelText(step.label).toStdU16String(), std::u16string(step.shows));
+        }
         click("Command57");  // the default device, TQN730, has per-character reverse
         QCOMPARE(labelText("Label43"), QStringLiteral("2"));
         QVERIFY(reported_.isEmpty());
@@ -258,9 +249,7 @@ private slots:
 
     void aFailingClickIsReportedAndTheWindowGoesOn() {
         showWindow();
-        click("Command2");
-        click("Command3");
-        click("Command4");
+        for (const std::string_view button : testsupport::openClaimEnableClicks) click(button);
         QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
         get<QLineEdit>("Text11")->setText(QStringLiteral("abc"));
         window_->setCaption("Label1", u"before");

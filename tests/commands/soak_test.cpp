@@ -17,6 +17,7 @@
 #include "display/Operations.h"
 #include "display/ResultCodes.h"
 #include "model/Utf.h"
+#include "support/BuiltInControl.h"
 #include "support/MemoryForm.h"
 
 #include <gtest/gtest.h>
@@ -111,13 +112,8 @@ private:
 class Soak {
 public:
     Soak()
-        : control_(makeControl()), device_(dynamic_cast<device::LineDisplayControl&>(control_.control())) {}
-
-    static std::unique_ptr<display::Dispatch> makeControl() {
-        display::ControlFactory factory;
-        device::registerBuiltInControl(factory);
-        return factory.create(display::lineDisplayProgId);
-    }
+        : control_(testsupport::builtInControl()),
+          device_(dynamic_cast<device::LineDisplayControl&>(control_.control())) {}
 
     // One click as the window makes it: a DispatchError ends the click with a
     // message; anything else escaping a handler is a fault.

@@ -2,6 +2,7 @@
 // the standard's life-cycle table, the order of precondition checks, ResultCode
 // bookkeeping and the values read while closed.
 #include "DeviceTesting.h"
+#include "support/BuiltInControl.h"
 
 #include <gtest/gtest.h>
 
@@ -69,9 +70,7 @@ TEST(Open, setsTheStartingState) {
 }
 
 TEST(Open, builtInFactoryServesBothDisplaysAndNothingElse) {
-    ControlFactory factory;
-    device::registerBuiltInControl(factory);
-    auto control = factory.create(lineDisplayProgId);
+    auto control = testsupport::builtInControl();
     const auto open = [&](std::u16string name) {
         const Variant arg = Variant::fromString(std::move(name));
         return control->invoke(dispIdOf("Open"), invokeMethod | invokePropertyGet, std::span(&arg, 1))

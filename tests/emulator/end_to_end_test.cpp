@@ -6,12 +6,11 @@
 // The same script runs first on the built-in simulated display; after every
 // step the virtual display must show what the simulated one showed.
 #include "app/DeviceSetup.h"
-#include "commands/Commands.h"
 #include "device/LineDisplayControl.h"
 #include "emulator/PtyServer.h"
 #include "emulator/VirtualDisplay.h"
 #include "model/Hex.h"
-#include "support/MemoryForm.h"
+#include "support/RealConsole.h"
 
 #include <gtest/gtest.h>
 
@@ -28,24 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One console window with its own built-in control object serving `registry`.
-struct RealConsole {
-    explicit RealConsole(const std::shared_ptr<const device::DeviceRegistry>& registry)
-        : control(makeControl(registry)) {}
-    static std::unique_ptr<display::Dispatch> makeControl(
-        const std::shared_ptr<const device::DeviceRegistry>& registry) {
-        display::ControlFactory factory;
-        device::registerBuiltInControl(factory, registry);
-        return factory.create(display::lineDisplayProgId);
-    }
-    void click(std::string_view button) { commands::click(button, form, control); }
-    device::LineDisplayControl& device() {
-        return dynamic_cast<device::LineDisplayControl&>(control.control());
-    }
-
-    testsupport::MemoryForm form;
-    display::OPOSLineDisplay control;
-};
+using testsupport::RealConsole;
 
 // A step of the script: what the technician types and clicks, and the status
 // label and device rows expected afterwards (empty: not checked literally).
@@ -64,13 +46,8 @@ void type(RealConsole& c, std::string_view box, std::u16string text) { c.form.ty
 
 const std::vector<Step>& script() {
     static const std::vector<Step> steps{
-        {"open, claim, enable",
-            [](RealConsole& c) {
-                c.click("Command2");
-                c.click("Command3");
-                c.click("Command4");
-            },
-            u"OPOS_SUCCESS", {blank(), blank()}},
+        {"open, claim, enable", [](RealConsole& c) { testsupport::openClaimEnable(c); }, u"OPOS_SUCCESS",
+            {blank(), blank()}},
         {"disp text", [](RealConsole& c) { c.click("Command7"); }, u"", {padded(u"Disp Text Test"), blank()}},
         {"disp text at row 1, column 5",
             [](RealConsole& c) {
@@ -199,9 +176,7 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
     auto server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
     const app::DeviceSetup devices = devicesWiredTo(folder, link, "DM-D");
     RealConsole c(devices.registry);
-    c.click("Command2");
-    c.click("Command3");
-    c.click("Command4");
+    testsupport::openClaimEnable(c);
     c.click("Command7");
     EXPECT_EQ(c.form.label("Label1"), u"OPOS_SUCCESS");
 
@@ -233,9 +208,7 @@ TEST(EndToEnd, reversedCharactersReachTheVirtualDisplayCellByCell) {
     emulator::VirtualDisplay screen(model::dmD());
     const app::DeviceSetup devices = devicesWiredTo(folder, server.link(), "DM-D");
     RealConsole c(devices.registry);
-    c.click("Command2");
-    c.click("Command3");
-    c.click("Command4");
+    testsupport::openClaimEnable(c);
     // Reversed text, then normal text after it, then a reversed cell made
     // normal again without its character changing.
     c.form.select("Option5");
