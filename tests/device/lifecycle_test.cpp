@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using namespace devicetest;
 using namespace display;
 
@@ -125,6 +128,20 @@ TEST(ClaimDevice, secondInstanceInTheSameProcessTimesOutUntilReleased) {
     EXPECT_EQ(second.write("DeviceEnabled", B(true)), OPOS_E_NOTCLAIMED);
     EXPECT_EQ(second.call("ClaimDevice", {I(0)}), OPOS_SUCCESS);
     EXPECT_EQ(first.call("ClaimDevice", {I(0)}), OPOS_E_TIMEOUT);
+}
+
+TEST(ClaimDevice, waitsForAHolderThatReleasesWithinTheTimeout) {
+    Driver first;
+    ASSERT_TRUE(first.openClaimEnable());
+    Driver second(first.deviceName(), registryFor(first.deviceName(), "TQN730"));
+    ASSERT_EQ(second.open(), OPOS_SUCCESS);
+    std::thread holder([&first] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        first.call("ReleaseDevice");
+    });
+    EXPECT_EQ(second.call("ClaimDevice", {I(1000)}), OPOS_SUCCESS);
+    holder.join();
+    EXPECT_TRUE(second.readBool("Claimed"));
 }
 
 TEST(ClaimDevice, closeFreesTheClaim) {

@@ -55,6 +55,9 @@ const Typed typedNumbers[] = {
     {u"   ", std::nullopt},
     {u"abc", std::nullopt},
     {u"12abc", std::nullopt},
+    {u"12a", std::nullopt},   // one letter after the digits
+    {u"2.5x", std::nullopt},  // and after a fraction
+    {u"0x1Fg", std::nullopt},
     {u"1 2", std::nullopt},
     {u"1,000", std::nullopt},
     {u"1e3", std::nullopt},

@@ -39,6 +39,11 @@ public:
         }
         chosen.selected = true;
     }
+    // Marks one button without touching the others of its group, as a window
+    // whose groups are not kept exclusive might show them.
+    void forceSelected(std::string_view option, bool selected) {
+        at(option, app::Kind::OptionButton).selected = selected;
+    }
     void clearOptions(std::string_view container) {
         for (auto& [name, s] : state_) {
             if (s.control->kind == app::Kind::OptionButton && s.control->container == container)
