@@ -44,8 +44,9 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
                 entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace);
             continue;
         }
-        const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
-            model::findCommandSet(entry.commandSet), entry.rows, entry.columns};
+        const model::CommandSet* set = model::findCommandSet(entry.commandSet);
+        const serial::SerialSettings settings{
+            entry.name, entry.port, entry.lineSettings(set->line), set, entry.rows, entry.columns};
         registry->add(
             entry.name,
             [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace);

@@ -126,8 +126,8 @@ bool run(const model::CommandSet& set, bool& withinTargets) {
     auto registry = std::make_shared<device::DeviceRegistry>();
     const std::string name = "WireBench." + std::to_string(::getpid());
     registry->add(name, [&] {
-        auto made =
-            std::make_unique<serial::SerialDisplay>(serial::SerialSettings{name, port, baud, &set, 2, 20});
+        auto made = std::make_unique<serial::SerialDisplay>(
+            serial::SerialSettings{name, port, {.baud = baud}, &set, 2, 20});
         display = made.get();
         return made;
     });

@@ -12,18 +12,20 @@
 namespace device {
 namespace {
 
-constexpr std::array<std::int32_t, 8> baudRates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-
 // The keys an entry may have, and for which service (none: any).
 struct Key {
     std::string_view name;
     std::optional<DeviceEntry::Service> only;
 };
-constexpr std::array<Key, 8> keys{{
+constexpr std::array<Key, 12> keys{{
     {"service", std::nullopt},
     {"trace", std::nullopt},
     {"port", DeviceEntry::Service::serial},
     {"baud", DeviceEntry::Service::serial},
+    {"parity", DeviceEntry::Service::serial},
+    {"data-bits", DeviceEntry::Service::serial},
+    {"stop-bits", DeviceEntry::Service::serial},
+    {"flow-control", DeviceEntry::Service::serial},
     {"command-set", DeviceEntry::Service::serial},
     {"rows", DeviceEntry::Service::serial},
     {"columns", DeviceEntry::Service::serial},
@@ -56,6 +58,17 @@ std::string join(const Items& items) {
         first = false;
     }
     return out.str();
+}
+
+// The names of a choice, as "\"a\", \"b\" or \"c\"".
+template <typename Values>
+std::string choices(const Values& values) {
+    std::string list;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) list += i + 1 == values.size() ? " or " : ", ";
+        list += inQuotes(model::nameOf(values[i]));
+    }
+    return list;
 }
 
 std::string typeName(const toml::node& node) {
@@ -140,11 +153,37 @@ private:
         if (name == "baud") {
             const auto value = integer(node, name);
             if (!value) return false;
-            if (std::ranges::find(baudRates, *value) == baudRates.end()) {
-                return fail(line(node),
-                    "baud " + std::to_string(*value) + " is not a supported speed (" + join(baudRates) + ")");
+            if (std::ranges::find(model::standardSpeeds, *value) == model::standardSpeeds.end()) {
+                return fail(line(node), "baud " + std::to_string(*value) + " is not a supported speed (" +
+                                            join(model::standardSpeeds) + ")");
             }
             e_.baud = static_cast<std::int32_t>(*value);
+            return true;
+        }
+        if (name == "parity" || name == "flow-control") {
+            const auto value = text(node, name);
+            if (!value) return false;
+            if (name == "parity") {
+                e_.parity = model::parityNamed(*value);
+                if (e_.parity) return true;
+                return fail(line(node),
+                    "parity must be " + choices(model::allParities) + ", not " + inQuotes(*value));
+            }
+            e_.flowControl = model::flowControlNamed(*value);
+            if (e_.flowControl) return true;
+            return fail(line(node),
+                "flow-control must be " + choices(model::allFlowControls) + ", not " + inQuotes(*value));
+        }
+        if (name == "data-bits" || name == "stop-bits") {
+            const bool data = name == "data-bits";
+            const auto value = integer(node, name);
+            if (!value) return false;
+            const std::int64_t low = data ? 7 : 1;
+            if (*value != low && *value != low + 1) {
+                return fail(line(node), std::string(name) + " must be " + std::to_string(low) + " or " +
+                                            std::to_string(low + 1) + ", not " + std::to_string(*value));
+            }
+            (data ? e_.dataBits : e_.stopBits) = static_cast<std::int32_t>(*value);
             return true;
         }
         // rows, columns
@@ -199,6 +238,16 @@ private:
 };
 
 }  // namespace
+
+model::LineSettings DeviceEntry::lineSettings(const model::LineSettings& defaults) const {
+    return model::LineSettings{
+        .baud = baud.value_or(defaults.baud),
+        .dataBits = dataBits.value_or(defaults.dataBits),
+        .parity = parity.value_or(defaults.parity),
+        .stopBits = stopBits.value_or(defaults.stopBits),
+        .flowControl = flowControl.value_or(defaults.flowControl),
+    };
+}
 
 const DeviceEntry* DeviceConfig::find(std::string_view name) const {
     const auto it = std::ranges::find(entries, name, &DeviceEntry::name);

@@ -5,12 +5,18 @@
 //   [devices."TQN730"]
 //   service = "serial"            # "serial" or "simulated"
 //   port = "/dev/ttyUSB0"         # serial: the port (or a virtual display's link)
-//   baud = 9600                   # serial: 1200 .. 115200; default 9600
+//   baud = 9600                   # serial: 1200 .. 115200
+//   parity = "odd"                # serial: "none", "odd", "even", "mark" or "space"
+//   data-bits = 8                 # serial: 7 or 8
+//   stop-bits = 1                 # serial: 1 or 2
+//   flow-control = "none"         # serial: "none", "rts-cts", "dtr-dsr" or "xon-xoff"
 //   command-set = "DM-D"          # serial: a command set's name; default "DM-D"
 //   rows = 2                      # serial: 1..4; default 2
 //   columns = 20                  # serial: 1..40; default 20
 //   profile = "DM-D202"           # simulated: a built-in profile; default "TQN730"
 //   trace = "/tmp/ldt-trace.log"  # any device: trace its calls to this file; off when absent
+// Line settings not given are the command set's factory settings (9600 8N1
+// without flow control for most sets).
 // Files are read in this order, a later entry replacing an earlier one of
 // the same name: /etc/linedisplaytest/devices.toml, then
 // ${XDG_CONFIG_HOME:-$HOME/.config}/linedisplaytest/devices.toml, then the
@@ -25,6 +31,8 @@
 // Plain values and pure functions, except load(), which reads the files and
 // the environment. Safe from any thread.
 #pragma once
+
+#include "model/LineSettings.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -46,12 +54,20 @@ struct DeviceEntry {
     Service service = Service::simulated;
     std::string profile = "TQN730";  // simulated
     std::string port;                // serial
-    std::int32_t baud = 9600;
+    // Line settings given in the entry; those not given are the command set's.
+    std::optional<std::int32_t> baud;
+    std::optional<model::Parity> parity;
+    std::optional<std::int32_t> dataBits;
+    std::optional<std::int32_t> stopBits;
+    std::optional<model::FlowControl> flowControl;
     std::string commandSet = "DM-D";
     std::int32_t rows = 2;
     std::int32_t columns = 20;
     std::string trace;    // empty: not traced
     std::string problem;  // empty: sound; else "<file>:<line>: <what is wrong>"
+
+    // The line settings: those the entry gives, the rest from `defaults`.
+    model::LineSettings lineSettings(const model::LineSettings& defaults) const;
 };
 
 struct DeviceConfig {

@@ -92,9 +92,28 @@ constexpr std::array dmDCodeTables{
 };
 constexpr std::array cd5220CodeTables{CodeTable{437, 0}, CodeTable{998, 0}};
 
+// The probes put the code's second character first and its first one left of
+// it with the set's own cursor move, after the set's own initialise: only a
+// display that reads those moves shows the code the right way round, alone.
+constexpr Identification dmDIdentification{
+    .probe =
+        "\x1B\x3D\x02\x1B\x40\x1F\x24\x02\x01"
+        "7\x1F\x24\x01\x01"
+        "H",
+    .code = "H7",
+};
+constexpr Identification cd5220Identification{
+    .probe =
+        "\x1B\x40\x1B\x6C\x02\x01"
+        "8\x1B\x6C\x01\x01"
+        "J",
+    .code = "J8",
+};
+
+// Both sets leave the factory at 9600 8N1 without flow control.
 const std::array<CommandSet, 2> sets{
-    CommandSet{"DM-D", dmDForms, fourLevels, dmDCodeTables},
-    CommandSet{"CD5220", cd5220Forms, fourLevels, cd5220CodeTables},
+    CommandSet{"DM-D", dmDForms, fourLevels, dmDCodeTables, {}, dmDIdentification},
+    CommandSet{"CD5220", cd5220Forms, fourLevels, cd5220CodeTables, {}, cd5220Identification},
 };
 
 constexpr std::size_t userCharacterColumns = 5;

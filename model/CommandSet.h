@@ -12,6 +12,8 @@
 // Constant data and pure functions; safe from any thread.
 #pragma once
 
+#include "model/LineSettings.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -76,6 +78,23 @@ struct CodeTable {
     std::uint8_t number;
 };
 
+// How identification tells a display of this set from the others: data the
+// identification reads for every set alike, so that a new set brings its
+// probe with its row.
+struct Identification {
+    // Bytes the display answers on its line; empty when it cannot answer.
+    std::string_view request{};
+    // Bytes that leave `code` standing alone on a blank screen on a display
+    // of this set, and alone nowhere on a display of another set.
+    std::string_view probe{};
+    std::string_view code{};
+    // What a row of text needs around it to reach the glass, for a set that
+    // does not show plain characters (a pass-through set's row write); empty
+    // for sets that show them.
+    std::string_view textBefore{};
+    std::string_view textAfter{};
+};
+
 struct CommandSet {
     std::string_view name;  // as the device configuration names it
     std::span<const CommandForm> forms;
@@ -85,6 +104,9 @@ struct CommandSet {
     // those of the display's one built-in table (number 0), which it needs no
     // command to show.
     std::span<const CodeTable> codeTables;
+    // The line settings its displays leave the factory with.
+    LineSettings line{};
+    Identification identification{};
 };
 
 // The command sets, in the order of the tables below; looked up by name.

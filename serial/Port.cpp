@@ -8,6 +8,7 @@
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -57,13 +58,20 @@ std::string describe(PortFailure kind) {
     return "failed";
 }
 
-[[noreturn]] void fail(const std::string& path, int error, const std::string& doing) {
-    const PortFailure kind = kindOf(error);
-    throw PortError(kind,
-        "serial port " + path + " " + describe(kind) + " (" + doing + ": " + std::strerror(error) + ")");
+// The message of a failure: the port, what went wrong, the system's reason,
+// and the line settings it was to have.
+std::string failureText(
+    const std::string& path, PortFailure kind, const std::string& reason, const model::LineSettings& line) {
+    return "serial port " + path + " " + describe(kind) + " (" + reason + "; " + model::describe(line) + ")";
 }
 
-// Locks an open descriptor for this process and makes writes non-blocking;
+[[noreturn]] void fail(
+    const std::string& path, const model::LineSettings& line, int error, const std::string& doing) {
+    const PortFailure kind = kindOf(error);
+    throw PortError(kind, failureText(path, kind, doing + ": " + std::strerror(error), line));
+}
+
+// Locks an open descriptor for this process and makes it non-blocking;
 // the errno of a failure, or 0.
 int lockAndPrepare(int fd) {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? EBUSY : errno;
@@ -80,88 +88,177 @@ void closeDescriptor(int fd) {
     ::close(fd);
 }
 
+bool isPseudoTerminal(int fd) {
+    struct stat info {};
+    // Unix98 pty slaves have majors 136 to 143.
+    return ::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && major(info.st_rdev) >= 136 &&
+           major(info.st_rdev) <= 143;
+}
+
+// What of `line` the terminal settings `t` lack, as "parity odd, 7 data bits".
+std::string missingFrom(const termios& t, const model::LineSettings& line, speed_t speed) {
+    std::string missing;
+    const auto add = [&](const std::string& what) { missing += (missing.empty() ? "" : ", ") + what; };
+    if (::cfgetospeed(&t) != speed) add("speed " + std::to_string(line.baud));
+    if ((t.c_cflag & CSIZE) != (line.dataBits == 7 ? CS7 : CS8))
+        add(std::to_string(line.dataBits) + " data bits");
+    const bool parityBit = line.parity != model::Parity::none;
+    const bool odd = line.parity == model::Parity::odd || line.parity == model::Parity::mark;
+    const bool stick = line.parity == model::Parity::mark || line.parity == model::Parity::space;
+    if (((t.c_cflag & PARENB) != 0) != parityBit ||
+        (parityBit && (((t.c_cflag & PARODD) != 0) != odd || ((t.c_cflag & CMSPAR) != 0) != stick))) {
+        add("parity " + std::string(model::nameOf(line.parity)));
+    }
+    if (((t.c_cflag & CSTOPB) != 0) != (line.stopBits == 2))
+        add(std::to_string(line.stopBits) + " stop bits");
+    const bool rtsCts = (t.c_cflag & CRTSCTS) != 0;
+    const bool xonXoff = (t.c_iflag & IXON) != 0;
+    using model::FlowControl;
+    if (line.flowControl == FlowControl::dtrDsr || rtsCts != (line.flowControl == FlowControl::rtsCts) ||
+        xonXoff != (line.flowControl == FlowControl::xonXoff)) {
+        add(std::string(model::describe(line.flowControl)));
+    }
+    return missing;
+}
+
+// Applies raw mode and the line settings through termios; the errno of a
+// failure, or 0. A pseudo-terminal refuses a change of only the parity bit
+// or the character size (EINVAL) and drops them silently from a larger
+// change: those are then kept as they were and named in `notApplied`, as is
+// anything else a terminal did not take; any other terminal must take all.
+int applyTermios(int fd, const model::LineSettings& line, speed_t speed, std::string& notApplied) {
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) return errno;
+    const termios before = t;
+    // Raw: no translation of 0A/0D, no echo.
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= line.dataBits == 7 ? CS7 : CS8;
+    switch (line.parity) {
+    case model::Parity::none: break;
+    case model::Parity::odd: t.c_cflag |= PARENB | PARODD; break;
+    case model::Parity::even: t.c_cflag |= PARENB; break;
+    case model::Parity::mark: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case model::Parity::space: t.c_cflag |= PARENB | CMSPAR; break;
+    }
+    if (line.stopBits == 2) t.c_cflag |= CSTOPB;
+    if (line.flowControl == model::FlowControl::rtsCts) t.c_cflag |= CRTSCTS;
+    if (line.flowControl == model::FlowControl::xonXoff) t.c_iflag |= IXON | IXOFF;
+    ::cfsetospeed(&t, speed);
+    ::cfsetispeed(&t, speed);
+    const bool pty = isPseudoTerminal(fd);
+    if (::tcsetattr(fd, TCSANOW, &t) != 0) {
+        if (errno != EINVAL || !pty) return errno;
+        t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB)) |
+                    (before.c_cflag & static_cast<tcflag_t>(CSIZE | PARENB));
+        if (::tcsetattr(fd, TCSANOW, &t) != 0) return errno;
+    }
+    termios now{};
+    if (::tcgetattr(fd, &now) != 0) return errno;
+    notApplied = missingFrom(now, line, speed);
+    return !notApplied.empty() && !pty ? EINVAL : 0;
+}
+
+const Speed* speedOf(std::int32_t baud) {
+    const auto speed = std::ranges::find(speeds, baud, &Speed::baud);
+    return speed == speeds.end() ? nullptr : &*speed;
+}
+
 // One attempt through termios (a pty, or any terminal libserialport does
 // not know); throws PortError.
-int openTermios(const std::string& path, speed_t speed) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) fail(path, errno, "open");
+int openTermios(const std::string& path, const model::LineSettings& line, speed_t speed, Access access,
+    std::string& notApplied) {
+    const int mode = access == Access::readWrite ? O_RDWR : O_WRONLY;
+    const int fd = ::open(path.c_str(), mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) fail(path, line, errno, "open");
     if (!::isatty(fd)) {
         ::close(fd);
-        throw PortError(PortFailure::other, "serial port " + path + " is not a terminal device");
+        throw PortError(
+            PortFailure::other, failureText(path, PortFailure::other, "it is not a terminal device", line));
     }
     if (const int error = lockAndPrepare(fd); error != 0) {
         ::close(fd);
-        fail(path, error, "lock");
+        fail(path, line, error, "lock");
     }
-    termios t{};
-    if (::tcgetattr(fd, &t) != 0) {
-        const int error = errno;
+    if (const int error = applyTermios(fd, line, speed, notApplied); error != 0) {
         closeDescriptor(fd);
-        fail(path, error, "read settings");
-    }
-    // Raw: no translation of 0A/0D, no echo, 8 bits; no flow control.
-    ::cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
-    t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS | CSTOPB | PARENB);
-    ::cfsetospeed(&t, speed);
-    ::cfsetispeed(&t, speed);
-    if (::tcsetattr(fd, TCSANOW, &t) != 0) {
-        const int error = errno;
-        closeDescriptor(fd);
-        fail(path, error, "set raw mode");
+        fail(path, line, error, notApplied.empty() ? "set raw mode" : "set " + notApplied);
     }
     return fd;
 }
 
-// One attempt through libserialport; throws PortError.
-int openLibserialport(const std::string& path, sp_port* sp, std::int32_t baud) {
-    if (sp_open(sp, SP_MODE_WRITE) != SP_OK) fail(path, sp_last_error_code(), "open");
-    const auto check = [&](sp_return result, const char* doing) {
-        if (result != SP_OK) {
-            const int error = sp_last_error_code();
-            sp_close(sp);
-            fail(path, error, doing);
-        }
+// Applies the line settings through libserialport; throws PortError.
+void applyLibserialport(const std::string& path, sp_port* sp, const model::LineSettings& line) {
+    const auto check = [&](sp_return result, const std::string& doing) {
+        if (result != SP_OK) fail(path, line, sp_last_error_code(), doing);
     };
-    check(sp_set_baudrate(sp, static_cast<int>(baud)), "set speed");
-    check(sp_set_bits(sp, 8), "set 8 data bits");
-    check(sp_set_parity(sp, SP_PARITY_NONE), "set no parity");
-    check(sp_set_stopbits(sp, 1), "set 1 stop bit");
-    check(sp_set_flowcontrol(sp, SP_FLOWCONTROL_NONE), "set no flow control");
+    constexpr std::array<sp_parity, 5> parities{
+        SP_PARITY_NONE, SP_PARITY_ODD, SP_PARITY_EVEN, SP_PARITY_MARK, SP_PARITY_SPACE};
+    constexpr std::array<sp_flowcontrol, 4> flows{
+        SP_FLOWCONTROL_NONE, SP_FLOWCONTROL_RTSCTS, SP_FLOWCONTROL_DTRDSR, SP_FLOWCONTROL_XONXOFF};
+    check(sp_set_baudrate(sp, static_cast<int>(line.baud)), "set speed");
+    check(sp_set_bits(sp, static_cast<int>(line.dataBits)), "set data bits");
+    check(sp_set_parity(sp, parities.at(static_cast<std::size_t>(line.parity))), "set parity");
+    check(sp_set_stopbits(sp, static_cast<int>(line.stopBits)), "set stop bits");
+    check(sp_set_flowcontrol(sp, flows.at(static_cast<std::size_t>(line.flowControl))), "set flow control");
+}
+
+// One attempt through libserialport; throws PortError.
+int openLibserialport(const std::string& path, sp_port* sp, const model::LineSettings& line, Access access) {
+    if (sp_open(sp, access == Access::readWrite ? SP_MODE_READ_WRITE : SP_MODE_WRITE) != SP_OK)
+        fail(path, line, sp_last_error_code(), "open");
+    try {
+        applyLibserialport(path, sp, line);
+    } catch (...) {
+        sp_close(sp);
+        throw;
+    }
     int fd = -1;
-    check(sp_get_port_handle(sp, &fd), "get its handle");
+    if (sp_get_port_handle(sp, &fd) != SP_OK) {
+        const int error = sp_last_error_code();
+        sp_close(sp);
+        fail(path, line, error, "get its handle");
+    }
     if (const int error = lockAndPrepare(fd); error != 0) {
         sp_close(sp);
-        fail(path, error, "lock");
+        fail(path, line, error, "lock");
     }
     return fd;
 }
 
 }  // namespace
 
-std::unique_ptr<Port> Port::open(
-    const std::string& path, std::int32_t baud, std::chrono::milliseconds timeout) {
-    const auto speed = std::ranges::find(speeds, baud, &Speed::baud);
-    if (speed == speeds.end()) {
-        throw PortError(
-            PortFailure::other, "serial port " + path + ": unsupported speed " + std::to_string(baud));
+std::unique_ptr<Port> Port::open(const std::string& path, const model::LineSettings& line,
+    std::chrono::milliseconds timeout, Access access) {
+    const Speed* speed = speedOf(line.baud);
+    if (speed == nullptr) {
+        throw PortError(PortFailure::other,
+            failureText(path, PortFailure::other, "unsupported speed " + std::to_string(line.baud), line));
     }
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         try {
             struct stat info {};
-            if (::stat(path.c_str(), &info) != 0) fail(path, errno, "look up");
+            if (::stat(path.c_str(), &info) != 0) fail(path, line, errno, "look up");
+            std::unique_ptr<Port> port;
             sp_port* sp = nullptr;
             if (sp_get_port_by_name(path.c_str(), &sp) == SP_OK) {
                 try {
-                    const int fd = openLibserialport(path, sp, baud);
-                    return std::unique_ptr<Port>(new Port(path, fd, sp));
+                    const int fd = openLibserialport(path, sp, line, access);
+                    port.reset(new Port(path, fd, sp));
                 } catch (...) {
                     sp_free_port(sp);
                     throw;
                 }
+            } else {
+                std::string notApplied;
+                const int fd = openTermios(path, line, speed->constant, access, notApplied);
+                port.reset(new Port(path, fd, nullptr));
+                port->notApplied_ = std::move(notApplied);
             }
-            return std::unique_ptr<Port>(new Port(path, openTermios(path, speed->constant), nullptr));
+            port->line_ = line;
+            return port;
         } catch (const PortError& e) {
             // Only a port held by someone else is worth waiting for.
             if (e.kind() != PortFailure::busy) throw;
@@ -178,6 +275,40 @@ std::unique_ptr<Port> Port::open(
             std::this_thread::sleep_for(nap);
         }
     }
+}
+
+void Port::raise(int error, const std::string& doing) const { fail(path_, line_, error, doing); }
+
+void Port::setLine(const model::LineSettings& line) {
+    const Speed* speed = speedOf(line.baud);
+    if (speed == nullptr) {
+        throw PortError(PortFailure::other,
+            failureText(path_, PortFailure::other, "unsupported speed " + std::to_string(line.baud), line));
+    }
+    if (sp_ != nullptr) {
+        applyLibserialport(path_, static_cast<sp_port*>(sp_), line);
+    } else {
+        std::string notApplied;
+        if (const int error = applyTermios(fd_, line, speed->constant, notApplied); error != 0)
+            fail(path_, line, error, "set " + (notApplied.empty() ? model::describe(line) : notApplied));
+        notApplied_ = std::move(notApplied);
+    }
+    line_ = line;
+}
+
+std::string Port::readFor(std::chrono::milliseconds timeout, std::size_t most) {
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
+    if (ready < 0 && errno != EINTR) raise(errno, "wait to read");
+    if (ready <= 0) return {};
+    std::string bytes(most, '\0');
+    const ssize_t n = ::read(fd_, bytes.data(), bytes.size());
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EINTR) return {};
+        raise(errno, "read");
+    }
+    bytes.resize(static_cast<std::size_t>(n));
+    return bytes;
 }
 
 Port::~Port() {
@@ -198,18 +329,18 @@ void Port::writeAll(std::string_view bytes, Clock::time_point deadline) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) fail(path_, errno, "write");
+        if (n < 0 && errno != EAGAIN) raise(errno, "write");
         // The device's buffer is full: wait for room, never past the deadline.
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
-            throw PortError(PortFailure::timeout, "serial port " + path_ + " " +
-                                                      describe(PortFailure::timeout) + " (" +
-                                                      std::to_string(bytes.size()) + " bytes left unsent)");
+            throw PortError(
+                PortFailure::timeout, failureText(path_, PortFailure::timeout,
+                                          std::to_string(bytes.size()) + " bytes left unsent", line_));
         }
         pollfd p{fd_, POLLOUT, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 1000)));
-        if (ready < 0 && errno != EINTR) fail(path_, errno, "wait to write");
-        if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) fail(path_, EIO, "wait to write");
+        if (ready < 0 && errno != EINTR) raise(errno, "wait to write");
+        if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) raise(EIO, "wait to write");
     }
 }
 

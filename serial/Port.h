@@ -1,4 +1,5 @@
-// Port: a serial port opened for writing, held exclusively by this process.
+// Port: a serial port opened for writing (and, for identification, reading),
+// held exclusively by this process.
 //
 // The one seam between the serial displays and the operating system. Ports
 // that libserialport recognises (real and USB-serial ports) are opened and
@@ -9,9 +10,17 @@
 // other opens), written without blocking against a deadline, and closed on
 // destruction.
 //
+// Line settings: a real port takes them all or the open fails. A
+// pseudo-terminal keeps the speed, stop bits, the odd-parity flag and
+// RTS/CTS or XON/XOFF flow control, but no parity bit, no 7-bit characters
+// and no DTR/DSR flow control: those are left out (its refusal of them is not
+// a broken port) and notApplied() says so.
+//
 // Every failure is a PortError of one of a few kinds, with the system's
-// reason. Not thread-safe; one owner.
+// reason and the line settings. Not thread-safe; one owner.
 #pragma once
+
+#include "model/LineSettings.h"
 
 #include <chrono>
 #include <cstdint>
@@ -40,13 +49,15 @@ private:
     PortFailure kind_;
 };
 
+enum class Access : std::uint8_t { write, readWrite };
+
 class Port {
 public:
-    // Opens and locks the port, raw 8N1 without flow control at the baud
-    // rate; while another program holds it, tries again until the timeout
-    // (negative: forever). Throws PortError.
-    static std::unique_ptr<Port> open(
-        const std::string& path, std::int32_t baud, std::chrono::milliseconds timeout);
+    // Opens and locks the port, raw, with these line settings; while another
+    // program holds it, tries again until the timeout (negative: forever).
+    // Throws PortError.
+    static std::unique_ptr<Port> open(const std::string& path, const model::LineSettings& line,
+        std::chrono::milliseconds timeout, Access access = Access::write);
     ~Port();
     Port(const Port&) = delete;
     Port& operator=(const Port&) = delete;
@@ -54,6 +65,16 @@ public:
     const std::string& path() const { return path_; }
     // Whether libserialport drives this port (false: termios, a pty).
     bool throughLibserialport() const { return sp_ != nullptr; }
+    // The line settings asked for, and what of them the port could not
+    // apply ("parity odd, 7 data bits"; empty: everything).
+    const model::LineSettings& line() const { return line_; }
+    const std::string& notApplied() const { return notApplied_; }
+    // Changes the line settings of the open port; throws PortError.
+    void setLine(const model::LineSettings& line);
+
+    // The bytes that arrived (at most `most`), waiting up to `timeout` for
+    // the first; empty when none came. Only for ports opened readWrite.
+    std::string readFor(std::chrono::milliseconds timeout, std::size_t most = 256);
 
     // Writes all bytes by the deadline; throws PortError (unplugged, timeout,
     // other) when it cannot. Some bytes may have gone out before a failure.
@@ -65,10 +86,13 @@ public:
 
 private:
     Port(std::string path, int fd, void* sp) : path_(std::move(path)), fd_(fd), sp_(sp) {}
+    [[noreturn]] void raise(int error, const std::string& doing) const;
 
     std::string path_;
     int fd_;
     void* sp_;  // the libserialport handle (struct sp_port*), or nullptr
+    model::LineSettings line_;
+    std::string notApplied_;
 };
 
 }  // namespace serial

@@ -27,10 +27,10 @@ std::string_view characterSetList(const model::CommandSet& set) {
     return list;
 }
 
-// How long bytes take on the line: 10 bits each (8N1).
-Clock::duration wireTime(std::size_t bytes, std::int32_t baud) {
-    return std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(static_cast<double>(bytes) * 10.0 / baud));
+// How long bytes take on the line: start, data, parity and stop bits each.
+Clock::duration wireTime(std::size_t bytes, const model::LineSettings& line) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+        static_cast<double>(bytes) * model::bitsPerCharacter(line) / line.baud));
 }
 
 }  // namespace
@@ -77,8 +77,15 @@ SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Tr
 
 void SerialDisplay::openPort(std::chrono::milliseconds timeout, bool claiming) {
     try {
-        port_ = Port::open(settings_.port, settings_.baud, timeout);
+        port_ = Port::open(settings_.port, settings_.line, timeout);
         initialised_ = false;
+        if (trace_) {
+            std::string line = "port " + settings_.port + " opened at " + model::describe(settings_.line) +
+                               ", command set " + std::string(settings_.commandSet->name);
+            if (!port_->notApplied().empty())
+                line += "; not applied by this port (a pseudo-terminal): " + port_->notApplied();
+            trace_->note(settings_.deviceName, line);
+        }
     } catch (const PortError& e) {
         const bool timedOut = claiming && e.kind() == PortFailure::busy;
         throw device::DeviceFailure(
@@ -128,7 +135,7 @@ void SerialDisplay::send(const std::string& bytes) {
     const auto now = Clock::now();
     // The line is busy until what was written before is through; these bytes
     // follow, and the call returns when they should be through too.
-    lineFree_ = std::max(lineFree_, now) + wireTime(bytes.size(), settings_.baud);
+    lineFree_ = std::max(lineFree_, now) + wireTime(bytes.size(), settings_.line);
     try {
         port_->writeAll(bytes, lineFree_ + std::chrono::seconds(1));
     } catch (const PortError& e) {

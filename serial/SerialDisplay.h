@@ -1,7 +1,9 @@
 // SerialDisplay: the service object of a line display on a serial port.
 //
-// ClaimDevice opens and locks the port (waiting up to the claim's timeout
-// while another program holds it); enabling initialises the display and
+// ClaimDevice opens and locks the port with its line settings (waiting up to
+// the claim's timeout while another program holds it) and writes a line to
+// the trace naming the port, the settings and whatever of them the port
+// could not apply (a pseudo-terminal keeps no parity bit); enabling initialises the display and
 // draws the whole picture, since a display cannot report what it shows. Each
 // display change then sends only what changed (ScreenWriter), in one write,
 // and the call returns when those bytes should be on the wire at the line
@@ -36,7 +38,7 @@ namespace serial {
 struct SerialSettings {
     std::string deviceName;  // for the trace
     std::string port;
-    std::int32_t baud = 9600;
+    model::LineSettings line;
     const model::CommandSet* commandSet = &model::dmD();
     std::int32_t rows = 2;
     std::int32_t columns = 20;

@@ -63,7 +63,7 @@ profile = "DM-D202"
     EXPECT_EQ(tqn->line, 2);
     const DeviceEntry* pole = config.find("Pole");
     EXPECT_EQ(pole->commandSet, "CD5220");
-    EXPECT_EQ(pole->baud, 9600);
+    EXPECT_FALSE(pole->baud);  // the command set's
     EXPECT_EQ(pole->rows, 2);
     EXPECT_EQ(pole->columns, 20);
     EXPECT_EQ(pole->trace, "");
@@ -76,6 +76,8 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
     const std::map<std::string, std::string> cases{
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nspeed = 9600\n",
             "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, "
+            "parity, "
+            "data-bits, stop-bits, flow-control, "
             "command-set, rows, columns, profile)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
             "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, "
@@ -83,6 +85,23 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
             "38400, 57600, 115200)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = \"fast\"\n",
             "devices.toml:4: device \"A\": baud must be an integer, not a string"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nparity = \"odd \"\n",
+            "devices.toml:4: device \"A\": parity must be \"none\", \"odd\", \"even\", \"mark\" or "
+            "\"space\", "
+            "not \"odd \""},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nparity = 1\n",
+            "devices.toml:4: device \"A\": parity must be a string, not an integer"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ndata-bits = 9\n",
+            "devices.toml:4: device \"A\": data-bits must be 7 or 8, not 9"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nstop-bits = 1.5\n",
+            "devices.toml:4: device \"A\": stop-bits must be an integer, not a number with a fraction"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nstop-bits = 0\n",
+            "devices.toml:4: device \"A\": stop-bits must be 1 or 2, not 0"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nflow-control = \"RTS/CTS\"\n",
+            "devices.toml:4: device \"A\": flow-control must be \"none\", \"rts-cts\", \"dtr-dsr\" or "
+            "\"xon-xoff\", not \"RTS/CTS\""},
+        {"[devices.A]\nservice = \"simulated\"\nparity = \"odd\"\n",
+            "devices.toml:3: device \"A\": key \"parity\" does not apply to a simulated display"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"ESC/POS\"\n",
             "devices.toml:4: device \"A\": unknown command set \"ESC/POS\" (known: DM-D, CD5220)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\n\ncolumns = 0\n",
@@ -115,6 +134,33 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
         } else {
             EXPECT_EQ(problem, message) << text;
         }
+    }
+}
+
+TEST(DeviceConfig, lineSettingsNotGivenAreTheCommandSetsFactorySettings) {
+    const auto config = parse(R"(
+[devices."Plain"]
+service = "serial"
+port = "/dev/ttyUSB0"
+
+[devices."Tuned"]
+service = "serial"
+port = "/dev/ttyUSB1"
+baud = 19200
+parity = "even"
+data-bits = 7
+stop-bits = 2
+flow-control = "rts-cts"
+)");
+    ASSERT_TRUE(config.problems.empty()) << config.problems.front();
+    const model::LineSettings factory{.baud = 9600, .parity = model::Parity::odd};
+    EXPECT_EQ(config.find("Plain")->lineSettings(factory), factory);
+    const model::LineSettings tuned = config.find("Tuned")->lineSettings(factory);
+    EXPECT_EQ(model::describe(tuned), "19200 7E2, RTS/CTS flow control");
+    for (const auto* text : {"mark", "space"}) {
+        const auto entry = parse("[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nparity = \"" +
+                                 std::string(text) + "\"\n");
+        EXPECT_EQ(model::nameOf(*entry.entries.front().parity), text);
     }
 }
 

@@ -81,3 +81,18 @@ TEST(CommandSet, userCharacterDefinitionsTakeFiveBytesPerCharacter) {
     EXPECT_EQ(bad.kind, Match::Kind::unknown);
     EXPECT_EQ(bad.length, 5u);
 }
+
+TEST(LineSettings, theShortFormReadsBackAsWrittenAndBadFormsAreRefused) {
+    for (const char* text : {"9600,8N1", "1200,7E2", "115200,8O1", "19200,8M1", "2400,8S2"}) {
+        const auto line = model::parseLine(text);
+        ASSERT_TRUE(line) << text;
+        std::string written = model::speedAndFrame(*line);
+        written[written.find(' ')] = ',';
+        EXPECT_EQ(written, text);
+    }
+    for (const char* text :
+        {"9600", "9600,8N", "9601,8N1", "9600,9N1", "9600,8X1", "9600,8N3", ",8N1", "9600,8N1,"})
+        EXPECT_FALSE(model::parseLine(text)) << text;
+    EXPECT_EQ(model::bitsPerCharacter(*model::parseLine("9600,8O1")), 11);
+    EXPECT_EQ(model::describe(model::dmD().line), "9600 8N1, no flow control");
+}

@@ -27,7 +27,7 @@ namespace {
 Driver serialDriver(const std::string& port) {
     const std::string name = uniqueDeviceName("serial");
     auto registry = std::make_shared<device::DeviceRegistry>();
-    const serial::SerialSettings settings{name, port, 115200, &model::dmD(), 2, 20};
+    const serial::SerialSettings settings{name, port, {.baud = 115200}, &model::dmD(), 2, 20};
     registry->add(name, [settings] { return std::make_unique<serial::SerialDisplay>(settings); });
     return Driver(name, registry);
 }
