@@ -23,7 +23,7 @@ int main() {
     const std::string folder = mkdtemp(pattern);
     std::printf("%8s %8s %10s %10s %7s\n", "baud", "bytes", "wire ms", "read ms", "ratio");
     for (const int baud : {1200, 2400, 9600, 19200, 115200}) {
-        emulator::PtyServer server({folder + "/display", baud});
+        emulator::PtyServer server({folder + "/display", baud, {}});
         const std::size_t count = static_cast<std::size_t>(baud) / 10;
         const std::string bytes(count, 'x');
         const int fd = ::open(server.link().c_str(), O_WRONLY | O_NOCTTY);

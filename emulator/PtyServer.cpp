@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
@@ -18,6 +19,13 @@ namespace {
 [[noreturn]] void fail(const std::string& what) {
     throw std::system_error(errno, std::generic_category(), what);
 }
+
+struct Speed {
+    std::int32_t baud;
+    speed_t constant;
+};
+constexpr std::array<Speed, 8> speeds{{{1200, B1200}, {2400, B2400}, {4800, B4800}, {9600, B9600},
+    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}}};
 
 }  // namespace
 
@@ -64,6 +72,17 @@ PtyServer::PtyServer(Options options) : options_(std::move(options)) {
         termios tio{};
         if (tcgetattr(far_, &tio) != 0) fail("tcgetattr " + terminal_);
         cfmakeraw(&tio);
+        // The display's own settings, as far as the pty keeps them.
+        const auto speed = std::ranges::find(speeds, options_.line.baud, &Speed::baud);
+        if (speed != speeds.end()) {
+            cfsetospeed(&tio, speed->constant);
+            cfsetispeed(&tio, speed->constant);
+        }
+        if (options_.line.stopBits == 2) tio.c_cflag |= CSTOPB;
+        if (options_.line.parity == model::Parity::odd || options_.line.parity == model::Parity::mark)
+            tio.c_cflag |= PARODD;
+        if (options_.line.parity == model::Parity::mark || options_.line.parity == model::Parity::space)
+            tio.c_cflag |= CMSPAR;
         if (tcsetattr(far_, TCSANOW, &tio) != 0) fail("tcsetattr " + terminal_);
         // Made under a temporary name and renamed over the link, so that a
         // writer never finds the link missing or half-made.
@@ -92,6 +111,25 @@ PtyServer::~PtyServer() {
         ::unlink(options_.link.c_str());
     ::close(far_);
     ::close(master_);
+}
+
+model::LineSettings PtyServer::senderSettings() const {
+    termios tio{};
+    model::LineSettings line;
+    if (tcgetattr(master_, &tio) != 0) return line;
+    const auto speed = std::ranges::find(speeds, cfgetospeed(&tio), &Speed::constant);
+    // A speed outside the table cannot be modelled: taken as the display's.
+    line.baud = speed != speeds.end() ? speed->baud : options_.line.baud;
+    line.stopBits = (tio.c_cflag & CSTOPB) != 0 ? 2 : 1;
+    const bool odd = (tio.c_cflag & PARODD) != 0;
+    if ((tio.c_cflag & CMSPAR) != 0) {
+        line.parity = odd ? model::Parity::mark : model::Parity::space;
+    } else if (odd) {
+        line.parity = model::Parity::odd;
+    }
+    if ((tio.c_cflag & CRTSCTS) != 0) line.flowControl = model::FlowControl::rtsCts;
+    if ((tio.c_iflag & IXON) != 0) line.flowControl = model::FlowControl::xonXoff;
+    return line;
 }
 
 std::string PtyServer::readFor(std::chrono::milliseconds timeout) {

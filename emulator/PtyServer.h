@@ -6,9 +6,15 @@
 // The server holds the terminal's far end open itself, so that a writer
 // closing and reopening the port never ends the service. Reading can be
 // paced to a line rate, so that slow output looks as it does on a real
-// display. Failures throw std::system_error naming what failed and why.
-// One thread reads; the link is removed when the server goes.
+// display. The line settings the other side put on the terminal (its speed,
+// stop bits and odd-parity flag; a pty keeps no parity bit, so even parity
+// reads as none) can be read back; until an opener sets its own, they are
+// the display's, so a writer that sets none is taken to match. Failures
+// throw std::system_error naming what failed and why. One thread reads; the
+// link is removed when the server goes.
 #pragma once
+
+#include "model/LineSettings.h"
 
 #include <chrono>
 #include <cstdint>
@@ -19,8 +25,9 @@ namespace emulator {
 class PtyServer {
 public:
     struct Options {
-        std::string link;       // the stable path; replaced only if it is a link to nothing
-        std::int32_t baud = 0;  // pace reading to this rate (10 bits a byte); 0 reads at once
+        std::string link;          // the stable path; replaced only if it is a link to nothing
+        std::int32_t baud = 0;     // pace reading to this rate (10 bits a byte); 0 reads at once
+        model::LineSettings line;  // the display's own, put on the terminal at start
     };
 
     // Opens the pseudo-terminal, puts it in raw mode and makes the link.
@@ -36,6 +43,10 @@ public:
     // empty when none came. With a baud rate it returns no faster than the
     // line would carry them.
     std::string readFor(std::chrono::milliseconds timeout);
+
+    // The settings the writing side has put on the terminal, as far as a
+    // pty keeps them: speed, stop bits, odd (or mark/space) parity, 8 bits.
+    model::LineSettings senderSettings() const;
 
     // The default link: ${XDG_RUNTIME_DIR:-/tmp}/ldt-virtual-display.
     static std::string defaultLink();

@@ -363,6 +363,7 @@ std::string VirtualDisplay::describe() const {
     out += state_.displayOn ? " on" : " off";
     out += std::string(" mode ") + modeName(state_.mode);
     out += " faults " + std::to_string(faultCount_) + "\n";
+    if (!lineStatus_.empty()) out += "line " + lineStatus_ + "\n";
     for (const auto& f : faults_) out += "fault " + model::hexBytes(f.bytes) + ": " + f.reason + "\n";
     out += "end\n";
     return out;

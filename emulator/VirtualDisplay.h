@@ -80,6 +80,11 @@ public:
     // Bytes received that do not yet make a whole command.
     std::size_t pendingBytes() const { return pending_.size(); }
 
+    // What is wrong with the line, for the status line ("sender 19200 8N1,
+    // display 9600 8O1"); empty while sender and display are set alike.
+    void setLineStatus(std::string status) { lineStatus_ = std::move(status); }
+    const std::string& lineStatus() const { return lineStatus_; }
+
     // The rows as UTF-8 text, one string per row.
     std::vector<std::string> rowsText() const;
     // A plain-text picture of the screen and state, ending with "end\n": what
@@ -108,6 +113,7 @@ private:
     std::deque<Fault> faults_;
     std::size_t faultCount_ = 0;
     std::string stringEnders_;  // bytes that end a row or marquee text besides 0D
+    std::string lineStatus_;
 };
 
 }  // namespace emulator

@@ -1,12 +1,17 @@
 // ldt-virtual-display: a 2x20 line display on a pseudo-terminal.
 //
 // Serves a pty (printing its path and a stable link to it), reads one serial
-// command set from it and shows the result: in a window drawing a
-// vacuum-fluorescent panel, or with --headless as text on standard output
-// after every change, so that tests and scripts can read the screen. Ends on
-// SIGINT, SIGTERM or SIGHUP (and when the window closes), removing its link.
-// A reader thread takes bytes off the pty; with a window, it hands them to
-// the window's thread.
+// command set from it at its own line settings and shows the result: in a
+// window drawing a vacuum-fluorescent panel, or with --headless as text on
+// standard output after every change, so that tests and scripts can read the
+// screen. A sender whose line settings differ garbles what arrives, as on a
+// real display (emulator/Line.h), and the status line says so. With
+// --hidden SEED the set and line settings are drawn from the seed and not
+// shown, for identification trials. Ends on SIGINT, SIGTERM or SIGHUP (and
+// when the window closes), removing its link. A reader thread takes bytes
+// off the pty; with a window, it hands them to the window's thread.
+#include "emulator/Hidden.h"
+#include "emulator/Line.h"
 #include "emulator/PtyServer.h"
 #include "emulator/VirtualDisplay.h"
 #include "emulator/qt/DisplayWindow.h"
@@ -16,6 +21,7 @@
 #include <QPoint>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -36,17 +42,24 @@ extern "C" void requestStop(int) { stopRequested = true; }
 struct Options {
     std::string link;
     const model::CommandSet* commandSet = &model::dmD();
+    model::LineSettings line;
+    bool hidden = false;  // set and line drawn from a seed, not shown
     std::int32_t baud = 0;
     bool headless = false;
     std::optional<QPoint> position;  // where the window goes; else the window manager decides
 };
 
 constexpr const char* usage =
-    "usage: ldt-virtual-display [--link PATH] [--command-set DM-D|CD5220] [--baud N] [--headless]\n"
+    "usage: ldt-virtual-display [--link PATH] [--command-set NAME] [--line SPEED,FRAME] [--hidden SEED]\n"
+    "                           [--baud N] [--headless] [--position X,Y]\n"
     "  --link PATH          the stable path of the display's pty (default "
     "$XDG_RUNTIME_DIR/ldt-virtual-display,\n"
     "                       or /tmp/ldt-virtual-display)\n"
     "  --command-set NAME   the command set it reads (default DM-D)\n"
+    "  --line SPEED,FRAME   its own line settings, e.g. 9600,8O1 (default 9600,8N1); a sender set\n"
+    "                       otherwise garbles what it shows\n"
+    "  --hidden SEED        a command set and line settings drawn from the seed, not shown\n"
+    "                       (for identification trials)\n"
     "  --baud N             read no faster than a line at N baud would carry (default: no pacing)\n"
     "  --headless           no window: print the screen to standard output after every change\n"
     "  --position X,Y       put the window's top-left corner there on the screen\n";
@@ -72,9 +85,34 @@ bool parse(int argc, char** argv, Options& options) {
             if (!value(v)) return false;
             options.commandSet = model::findCommandSet(v);
             if (options.commandSet == nullptr) {
-                std::cerr << "ldt-virtual-display: unknown command set \"" << v << "\" (DM-D or CD5220)\n";
+                std::string known;
+                for (const model::CommandSet& set : model::commandSets())
+                    known += (known.empty() ? "" : ", ") + std::string(set.name);
+                std::cerr << "ldt-virtual-display: unknown command set \"" << v << "\" (" << known << ")\n";
                 return false;
             }
+        } else if (arg == "--line") {
+            if (!value(v)) return false;
+            const auto line = model::parseLine(v);
+            if (!line) {
+                std::cerr << "ldt-virtual-display: line settings \"" << v
+                          << "\" are not SPEED,FRAME (a speed from 1200 to 115200, then data bits 7 or 8, "
+                             "parity N, O, E, M or S and stop bits 1 or 2, as in 9600,8O1)\n";
+                return false;
+            }
+            options.line = *line;
+        } else if (arg == "--hidden") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            const unsigned long long seed = std::strtoull(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || v.front() == '-') {
+                std::cerr << "ldt-virtual-display: seed \"" << v << "\" is not a whole number\n";
+                return false;
+            }
+            const emulator::Hidden hidden = emulator::drawHidden(seed);
+            options.commandSet = hidden.commandSet;
+            options.line = hidden.line;
+            options.hidden = true;
         } else if (arg == "--baud") {
             if (!value(v)) return false;
             char* end = nullptr;
@@ -104,14 +142,49 @@ bool parse(int argc, char** argv, Options& options) {
             return false;
         }
     }
+    if (options.hidden && (std::find(argv, argv + argc, std::string("--command-set")) != argv + argc ||
+                              std::find(argv, argv + argc, std::string("--line")) != argv + argc)) {
+        std::cerr << "ldt-virtual-display: --hidden draws the command set and line settings; "
+                     "leave out --command-set and --line\n";
+        return false;
+    }
     return true;
 }
 
-int runHeadless(emulator::PtyServer& server, emulator::VirtualDisplay& display) {
+// Takes what arrived (or, on a quiet line, nothing) through the display's
+// receiver; returns the bytes it received and keeps the line's status.
+class Receiver {
+public:
+    Receiver(emulator::PtyServer& server, const Options& options)
+        : server_(server), line_(options.line), hidden_(options.hidden) {}
+
+    std::string take(const std::string& bytes) {
+        if (bytes.empty()) return line_.idle();
+        const model::LineSettings sender = server_.senderSettings();
+        status_.clear();
+        if (line_.mismatched(sender)) {
+            status_ = "sender " + model::speedAndFrame(sender) + ", display " +
+                      (hidden_ ? std::string("hidden") : model::speedAndFrame(line_.display()));
+        }
+        return line_.receive(bytes, sender);
+    }
+    const std::string& status() const { return status_; }
+
+private:
+    emulator::PtyServer& server_;
+    emulator::Line line_;
+    bool hidden_;
+    std::string status_;
+};
+
+int runHeadless(emulator::PtyServer& server, emulator::VirtualDisplay& display, const Options& options) {
     std::cout << display.describe() << std::flush;
+    Receiver receiver(server, options);
     while (!stopRequested) {
-        const std::string bytes = server.readFor(std::chrono::milliseconds(100));
-        if (!bytes.empty() && display.feed(bytes)) std::cout << display.describe() << std::flush;
+        const std::string received = receiver.take(server.readFor(std::chrono::milliseconds(100)));
+        const bool noted = receiver.status() != display.lineStatus();
+        display.setLineStatus(receiver.status());
+        if (display.feed(received) || noted) std::cout << display.describe() << std::flush;
     }
     return 0;
 }
@@ -120,9 +193,13 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
     const Options& options) {
     QApplication app(argc, argv);
     emulator::qt::DisplayWindow window;
+    const std::string_view set = options.hidden ? std::string_view("hidden set") : options.commandSet->name;
     window.setLine(QString::fromStdString(server.terminalPath()), QString::fromStdString(server.link()),
-        QString::fromUtf8(options.commandSet->name.data(), static_cast<int>(options.commandSet->name.size())),
-        options.baud);
+        QString::fromUtf8(set.data(), static_cast<int>(set.size())), options.baud);
+    // The display's own settings, or what is wrong with the sender's.
+    const std::string ownLine =
+        options.hidden ? std::string("line hidden") : "line " + model::describe(options.line);
+    window.setLineStatus(QString::fromStdString(ownLine));
     window.showScreen(display);
     if (options.position) window.move(*options.position);
     window.show();
@@ -131,12 +208,18 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
     // The reader thread owns the pty; the display is fed on the window's
     // thread, which alone touches it once the window is up.
     std::thread reader([&] {
+        Receiver receiver(server, options);
+        std::string status;
         while (!stopRequested) {
-            std::string bytes = server.readFor(std::chrono::milliseconds(100));
-            if (bytes.empty()) continue;
-            QMetaObject::invokeMethod(&window, [&window, &display, bytes = std::move(bytes)] {
-                if (display.feed(bytes)) window.showScreen(display);
-            });
+            std::string bytes = receiver.take(server.readFor(std::chrono::milliseconds(100)));
+            if (bytes.empty() && receiver.status() == status) continue;
+            status = receiver.status();
+            QMetaObject::invokeMethod(
+                &window, [&window, &display, &ownLine, bytes = std::move(bytes), status] {
+                    display.setLineStatus(status);
+                    window.setLineStatus(QString::fromStdString(status.empty() ? ownLine : status));
+                    if (display.feed(bytes)) window.showScreen(display);
+                });
         }
     });
     QTimer stopPoll;
@@ -166,13 +249,18 @@ int main(int argc, char** argv) {
     action.sa_handler = requestStop;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
     try {
-        emulator::PtyServer server({options.link, options.baud});
+        emulator::PtyServer server({options.link, options.baud, options.line});
         emulator::VirtualDisplay display(*options.commandSet);
         std::cout << "ldt-virtual-display: pty " << server.terminalPath() << "\n"
-                  << "ldt-virtual-display: link " << server.link() << "\n"
-                  << "ldt-virtual-display: command set " << options.commandSet->name << "\n"
-                  << std::flush;
-        return options.headless ? runHeadless(server, display)
+                  << "ldt-virtual-display: link " << server.link() << "\n";
+        if (options.hidden) {
+            std::cout << "ldt-virtual-display: command set and line settings hidden\n";
+        } else {
+            std::cout << "ldt-virtual-display: command set " << options.commandSet->name << "\n"
+                      << "ldt-virtual-display: line " << model::describe(options.line) << "\n";
+        }
+        std::cout << std::flush;
+        return options.headless ? runHeadless(server, display, options)
                                 : runWindow(argc, argv, server, display, options);
     } catch (const std::system_error& e) {
         std::cerr << "ldt-virtual-display: cannot serve the display: " << e.what() << "\n";

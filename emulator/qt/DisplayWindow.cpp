@@ -9,7 +9,11 @@
 namespace emulator::qt {
 
 DisplayWindow::DisplayWindow(QWidget* parent)
-    : QWidget(parent), panel_(new Panel(this)), line_(new QLabel(this)), faults_(new QLabel(this)) {
+    : QWidget(parent),
+      panel_(new Panel(this)),
+      line_(new QLabel(this)),
+      lineStatus_(new QLabel(this)),
+      faults_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Virtual line display"));
     // The panel's housing: dark, with the status line in a quiet grey.
     QPalette housing = palette();
@@ -22,7 +26,7 @@ DisplayWindow::DisplayWindow(QWidget* parent)
     layout->setSpacing(4);
     layout->addWidget(panel_, 1);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (QLabel* label : {line_, faults_}) {
+    for (QLabel* label : {line_, lineStatus_, faults_}) {
         label->setFont(fixed);
         label->setContentsMargins(8, 0, 8, 0);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -36,6 +40,8 @@ void DisplayWindow::setLine(
     const QString rate = baud > 0 ? tr("%1 baud").arg(baud) : tr("unpaced");
     line_->setText(tr("%1 on %2 (link %3), %4").arg(commandSet, terminal, link, rate));
 }
+
+void DisplayWindow::setLineStatus(const QString& text) { lineStatus_->setText(text); }
 
 void DisplayWindow::showScreen(const VirtualDisplay& display) {
     panel_->setScreen(display.model(), display.state());
@@ -52,6 +58,8 @@ void DisplayWindow::showScreen(const VirtualDisplay& display) {
                      last.join(QStringLiteral("; ")));
 }
 
-QString DisplayWindow::statusText() const { return line_->text() + '\n' + faults_->text(); }
+QString DisplayWindow::statusText() const {
+    return line_->text() + '\n' + lineStatus_->text() + '\n' + faults_->text();
+}
 
 }  // namespace emulator::qt

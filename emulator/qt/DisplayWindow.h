@@ -1,6 +1,7 @@
 // The virtual display's window: the panel and, under it, a status line with
-// the pty path and its link, the command set and line rate, and the last
-// unknown or malformed sequences in hex. GUI thread only.
+// the pty path and its link, the command set and line rate, the line
+// settings (or what garbles the line), and the last unknown or malformed
+// sequences in hex. GUI thread only.
 #pragma once
 
 #include "emulator/VirtualDisplay.h"
@@ -19,6 +20,9 @@ public:
 
     // What line the display is on, for the status line; baud 0 = unpaced.
     void setLine(const QString& terminal, const QString& link, const QString& commandSet, std::int32_t baud);
+    // The display's line settings, or what garbles the line ("sender 19200
+    // 8N1, display 9600 8O1").
+    void setLineStatus(const QString& text);
     // Shows the display's screen and its latest faults.
     void showScreen(const VirtualDisplay& display);
 
@@ -28,6 +32,7 @@ public:
 private:
     Panel* panel_;
     QLabel* line_;
+    QLabel* lineStatus_;
     QLabel* faults_;
 };
 

@@ -129,7 +129,7 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
         SCOPED_TRACE(std::string(set.name));
         char pattern[] = "/tmp/ldt-e2e-XXXXXX";
         const fs::path folder = mkdtemp(pattern);
-        emulator::PtyServer server({(folder / "display").string(), 0});
+        emulator::PtyServer server({(folder / "display").string(), 0, {}});
         emulator::VirtualDisplay screen(set);
 
         const app::DeviceSetup devices = devicesWiredTo(folder, server.link(), set.name);
@@ -173,7 +173,7 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
     char pattern[] = "/tmp/ldt-e2e-XXXXXX";
     const fs::path folder = mkdtemp(pattern);
     const std::string link = (folder / "display").string();
-    auto server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
+    auto server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0, {}});
     const app::DeviceSetup devices = devicesWiredTo(folder, link, "DM-D");
     RealConsole c(devices.registry);
     testsupport::openClaimEnable(c);
@@ -186,7 +186,7 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
     EXPECT_EQ(c.form.label("Label34"), u"108");
 
     // Back under the same link, it is blank until Enable draws the picture again.
-    server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
+    server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0, {}});
     emulator::VirtualDisplay screen(model::dmD());
     c.click("Command4");
     c.click("Command49");
@@ -204,7 +204,7 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
 TEST(EndToEnd, reversedCharactersReachTheVirtualDisplayCellByCell) {
     char pattern[] = "/tmp/ldt-e2e-XXXXXX";
     const fs::path folder = mkdtemp(pattern);
-    emulator::PtyServer server({(folder / "display").string(), 0});
+    emulator::PtyServer server({(folder / "display").string(), 0, {}});
     emulator::VirtualDisplay screen(model::dmD());
     const app::DeviceSetup devices = devicesWiredTo(folder, server.link(), "DM-D");
     RealConsole c(devices.registry);

@@ -6,7 +6,10 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include "emulator/Hidden.h"
 
 #include <gtest/gtest.h>
 
@@ -97,7 +100,62 @@ void writeTo(const fs::path& port, std::string_view bytes) {
     ::close(fd);
 }
 
+// Writes as a serial display would, after setting the port's speed and
+// parity flag (what a pty keeps of them).
+void writeAt(const fs::path& port, speed_t speed, tcflag_t parity, std::string_view bytes) {
+    const int fd = ::open(port.c_str(), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(fd, 0) << port;
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    cfsetospeed(&t, speed);
+    cfsetispeed(&t, speed);
+    t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(PARODD)) | parity;
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+}
+
 }  // namespace
+
+TEST(HeadlessProgram, aSenderSetOtherwiseIsGarbledAndTheStatusLineSaysSo) {
+    char pattern[] = "/tmp/ldt-headless-XXXXXX";
+    const fs::path folder = mkdtemp(pattern);
+    const fs::path link = folder / "display";
+    Program program({"--headless", "--line", "9600,8O1", "--link", link.string()});
+    ASSERT_TRUE(program.waitFor("line 9600 8O1, no flow control\n")) << program.output();
+    ASSERT_TRUE(program.waitFor("end\n")) << program.output();
+    // A writer that sets nothing finds the display's own settings on the pty.
+    writeTo(link, "Hello");
+    EXPECT_TRUE(program.waitFor("|Hello               |\n")) << program.output();
+    writeAt(link, B19200, 0, "\x0CWorld");
+    EXPECT_TRUE(program.waitFor("line sender 19200 8N1, display 9600 8O1\nend\n")) << program.output();
+    EXPECT_EQ(program.output().find("World"), std::string::npos) << program.output();
+    // Set alike again, the text arrives whole and the status line is clear.
+    writeAt(link, B9600, PARODD,
+        "\x0C"
+        "Again");
+    EXPECT_TRUE(program.waitFor("|Again               |\n")) << program.output();
+    EXPECT_TRUE(program.waitFor("faults 0\nend\n")) << program.output();
+    EXPECT_EQ(program.stop(SIGTERM), 0);
+    fs::remove_all(folder);
+}
+
+TEST(HeadlessProgram, hiddenSettingsAreNotShownAndExcludeNamedOnes) {
+    char pattern[] = "/tmp/ldt-headless-XXXXXX";
+    const fs::path folder = mkdtemp(pattern);
+    Program hidden({"--headless", "--hidden", "7", "--link", (folder / "display").string()});
+    ASSERT_TRUE(hidden.waitFor("command set and line settings hidden\n")) << hidden.output();
+    EXPECT_EQ(hidden.output().find("command set " + std::string(emulator::drawHidden(7).commandSet->name)),
+        std::string::npos);
+    EXPECT_EQ(hidden.stop(SIGTERM), 0);
+    Program both({"--headless", "--hidden", "7", "--line", "9600,8N1"});
+    EXPECT_EQ(both.wait(), 2);
+    EXPECT_TRUE(both.waitFor("--hidden draws the command set and line settings")) << both.output();
+    Program badLine({"--headless", "--line", "9600,8N"});
+    EXPECT_EQ(badLine.wait(), 2);
+    EXPECT_TRUE(badLine.waitFor("line settings \"9600,8N\" are not SPEED,FRAME")) << badLine.output();
+    fs::remove_all(folder);
+}
 
 TEST(HeadlessProgram, printsTheScreenAfterBytesReachItsLinkAndRemovesTheLinkAtTheEnd) {
     char pattern[] = "/tmp/ldt-headless-XXXXXX";
@@ -128,7 +186,7 @@ TEST(HeadlessProgram, printsTheScreenAfterBytesReachItsLinkAndRemovesTheLinkAtTh
 TEST(HeadlessProgram, refusesBadOptionsWithAReason) {
     Program unknownSet({"--headless", "--command-set", "ESC/POS"});
     EXPECT_EQ(unknownSet.wait(), 2);
-    EXPECT_TRUE(unknownSet.waitFor("unknown command set \"ESC/POS\" (DM-D or CD5220)"));
+    EXPECT_TRUE(unknownSet.waitFor("unknown command set \"ESC/POS\" (DM-D, CD5220"));
     Program badBaud({"--headless", "--baud", "96OO"});
     EXPECT_EQ(badBaud.wait(), 2);
     EXPECT_TRUE(badBaud.waitFor("baud rate \"96OO\" is not a number"));

@@ -45,7 +45,7 @@ std::string readAll(emulator::PtyServer& server, std::size_t count) {
 
 TEST(PtyServer, bytesThroughTheLinkArriveUnchangedFromWriterAfterWriter) {
     TempFolder tmp;
-    emulator::PtyServer server({(tmp.path / "display").string(), 0});
+    emulator::PtyServer server({(tmp.path / "display").string(), 0, {}});
     EXPECT_EQ(fs::read_symlink(tmp.path / "display"), server.terminalPath());
     EXPECT_TRUE(server.terminalPath().starts_with("/dev/pts/"));
     // Raw mode: no 0D -> 0A translation, no line buffering, every byte value.
@@ -68,7 +68,7 @@ TEST(PtyServer, replacesAStaleLinkButNeverAFileOrARunningDisplaysLinkAndRemovesO
     const fs::path link = tmp.path / "display";
     fs::create_symlink("/dev/pts/does-not-exist", link);
     {
-        emulator::PtyServer server({link.string(), 0});
+        emulator::PtyServer server({link.string(), 0, {}});
         EXPECT_EQ(fs::read_symlink(link), server.terminalPath());
     }
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
@@ -76,9 +76,9 @@ TEST(PtyServer, replacesAStaleLinkButNeverAFileOrARunningDisplaysLinkAndRemovesO
     // A running display keeps its name; and a link pointed elsewhere since
     // is not removed by the server that made it.
     {
-        emulator::PtyServer running({link.string(), 0});
+        emulator::PtyServer running({link.string(), 0, {}});
         try {
-            emulator::PtyServer second({link.string(), 0});
+            emulator::PtyServer second({link.string(), 0, {}});
             FAIL() << "a running display's link was taken";
         } catch (const std::system_error& e) {
             EXPECT_NE(std::string(e.what()).find("is in use by a running display"), std::string::npos)
@@ -93,7 +93,7 @@ TEST(PtyServer, replacesAStaleLinkButNeverAFileOrARunningDisplaysLinkAndRemovesO
 
     std::ofstream(link) << "the user's file";
     try {
-        emulator::PtyServer server({link.string(), 0});
+        emulator::PtyServer server({link.string(), 0, {}});
         FAIL() << "a regular file was replaced";
     } catch (const std::system_error& e) {
         EXPECT_NE(std::string(e.what()).find(link.string() + " exists and is not a symbolic link"),
@@ -105,5 +105,6 @@ TEST(PtyServer, replacesAStaleLinkButNeverAFileOrARunningDisplaysLinkAndRemovesO
     std::getline(in, content);
     EXPECT_EQ(content, "the user's file");
 
-    EXPECT_THROW(emulator::PtyServer({(tmp.path / "no-folder" / "display").string(), 0}), std::system_error);
+    EXPECT_THROW(
+        emulator::PtyServer({(tmp.path / "no-folder" / "display").string(), 0, {}}), std::system_error);
 }
