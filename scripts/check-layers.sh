@@ -25,6 +25,7 @@ emulator          model
 emulator/qt       emulator model
 commands          display model
 app               commands device serial display model
+devices           app device serial display model
 app/qt            app commands device display model
 app/win32         app commands display display/com model
 display/com       display model

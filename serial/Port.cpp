@@ -167,8 +167,16 @@ const Speed* speedOf(std::int32_t baud) {
 
 // One attempt through termios (a pty, or any terminal libserialport does
 // not know); throws PortError.
+// The terminal settings of a descriptor as bytes, to put back later.
+std::vector<unsigned char> settingsOf(int fd) {
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) return {};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&t);
+    return {bytes, bytes + sizeof t};
+}
+
 int openTermios(const std::string& path, const model::LineSettings& line, speed_t speed, Access access,
-    std::string& notApplied) {
+    std::string& notApplied, std::vector<unsigned char>& original) {
     const int mode = access == Access::readWrite ? O_RDWR : O_WRONLY;
     const int fd = ::open(path.c_str(), mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) fail(path, line, errno, "open");
@@ -181,6 +189,7 @@ int openTermios(const std::string& path, const model::LineSettings& line, speed_
         ::close(fd);
         fail(path, line, error, "lock");
     }
+    original = settingsOf(fd);
     if (const int error = applyTermios(fd, line, speed, notApplied); error != 0) {
         closeDescriptor(fd);
         fail(path, line, error, notApplied.empty() ? "set raw mode" : "set " + notApplied);
@@ -205,9 +214,12 @@ void applyLibserialport(const std::string& path, sp_port* sp, const model::LineS
 }
 
 // One attempt through libserialport; throws PortError.
-int openLibserialport(const std::string& path, sp_port* sp, const model::LineSettings& line, Access access) {
+int openLibserialport(const std::string& path, sp_port* sp, const model::LineSettings& line, Access access,
+    std::vector<unsigned char>& original) {
     if (sp_open(sp, access == Access::readWrite ? SP_MODE_READ_WRITE : SP_MODE_WRITE) != SP_OK)
         fail(path, line, sp_last_error_code(), "open");
+    int handle = -1;
+    if (sp_get_port_handle(sp, &handle) == SP_OK) original = settingsOf(handle);
     try {
         applyLibserialport(path, sp, line);
     } catch (...) {
@@ -242,10 +254,11 @@ std::unique_ptr<Port> Port::open(const std::string& path, const model::LineSetti
             struct stat info {};
             if (::stat(path.c_str(), &info) != 0) fail(path, line, errno, "look up");
             std::unique_ptr<Port> port;
+            std::vector<unsigned char> original;
             sp_port* sp = nullptr;
             if (sp_get_port_by_name(path.c_str(), &sp) == SP_OK) {
                 try {
-                    const int fd = openLibserialport(path, sp, line, access);
+                    const int fd = openLibserialport(path, sp, line, access, original);
                     port.reset(new Port(path, fd, sp));
                 } catch (...) {
                     sp_free_port(sp);
@@ -253,10 +266,11 @@ std::unique_ptr<Port> Port::open(const std::string& path, const model::LineSetti
                 }
             } else {
                 std::string notApplied;
-                const int fd = openTermios(path, line, speed->constant, access, notApplied);
+                const int fd = openTermios(path, line, speed->constant, access, notApplied, original);
                 port.reset(new Port(path, fd, nullptr));
                 port->notApplied_ = std::move(notApplied);
             }
+            port->original_ = std::move(original);
             port->line_ = line;
             return port;
         } catch (const PortError& e) {
@@ -294,6 +308,13 @@ void Port::setLine(const model::LineSettings& line) {
         notApplied_ = std::move(notApplied);
     }
     line_ = line;
+}
+
+void Port::restoreSettings() {
+    if (original_.size() != sizeof(termios)) return;
+    termios t{};
+    std::memcpy(&t, original_.data(), sizeof t);
+    ::tcsetattr(fd_, TCSANOW, &t);
 }
 
 std::string Port::readFor(std::chrono::milliseconds timeout, std::size_t most) {
@@ -342,6 +363,17 @@ void Port::writeAll(std::string_view bytes, Clock::time_point deadline) {
         if (ready < 0 && errno != EINTR) raise(errno, "wait to write");
         if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) raise(EIO, "wait to write");
     }
+}
+
+Clock::duration Port::wireTime(std::size_t bytes, const model::LineSettings& line) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+        static_cast<double>(bytes) * model::bitsPerCharacter(line) / line.baud));
+}
+
+void Port::writeThrough(std::string_view bytes) {
+    const auto lineFree = Clock::now() + wireTime(bytes.size(), line_);
+    writeAll(bytes, lineFree + std::chrono::seconds(2));
+    waitUntilSent(lineFree);
 }
 
 void Port::waitUntilSent(Clock::time_point lineFree) const {

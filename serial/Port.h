@@ -28,6 +28,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace serial {
 
@@ -71,6 +72,9 @@ public:
     const std::string& notApplied() const { return notApplied_; }
     // Changes the line settings of the open port; throws PortError.
     void setLine(const model::LineSettings& line);
+    // Puts back the terminal settings the port had when it was opened (as
+    // far as the system lets them be read); never throws.
+    void restoreSettings();
 
     // The bytes that arrived (at most `most`), waiting up to `timeout` for
     // the first; empty when none came. Only for ports opened readWrite.
@@ -79,6 +83,11 @@ public:
     // Writes all bytes by the deadline; throws PortError (unplugged, timeout,
     // other) when it cannot. Some bytes may have gone out before a failure.
     void writeAll(std::string_view bytes, std::chrono::steady_clock::time_point deadline);
+    // Writes the bytes and returns once they are through the line at its
+    // settings (for probes and patterns sent one at a time); throws PortError.
+    void writeThrough(std::string_view bytes);
+    // How long bytes take on a line: start, data, parity and stop bits each.
+    static std::chrono::steady_clock::duration wireTime(std::size_t bytes, const model::LineSettings& line);
     // Returns at `lineFree`, when the bytes written so far should be through
     // the line: the pacing that keeps a slow display from being flooded and a
     // caller's time the wire's. Precise to a fraction of a byte's time.
@@ -93,6 +102,7 @@ private:
     void* sp_;  // the libserialport handle (struct sp_port*), or nullptr
     model::LineSettings line_;
     std::string notApplied_;
+    std::vector<unsigned char> original_;  // the struct termios found at open
 };
 
 }  // namespace serial

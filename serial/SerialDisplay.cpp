@@ -27,12 +27,6 @@ std::string_view characterSetList(const model::CommandSet& set) {
     return list;
 }
 
-// How long bytes take on the line: start, data, parity and stop bits each.
-Clock::duration wireTime(std::size_t bytes, const model::LineSettings& line) {
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-        static_cast<double>(bytes) * model::bitsPerCharacter(line) / line.baud));
-}
-
 }  // namespace
 
 model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows, std::int32_t columns) {
@@ -135,7 +129,7 @@ void SerialDisplay::send(const std::string& bytes) {
     const auto now = Clock::now();
     // The line is busy until what was written before is through; these bytes
     // follow, and the call returns when they should be through too.
-    lineFree_ = std::max(lineFree_, now) + wireTime(bytes.size(), settings_.line);
+    lineFree_ = std::max(lineFree_, now) + Port::wireTime(bytes.size(), settings_.line);
     try {
         port_->writeAll(bytes, lineFree_ + std::chrono::seconds(1));
     } catch (const PortError& e) {

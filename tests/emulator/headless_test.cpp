@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "emulator/Hidden.h"
+#include "support/Process.h"
 
 #include <gtest/gtest.h>
 
@@ -23,74 +24,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The program with its standard output (and error) on a pipe.
-class Program {
+// The program with its standard output (and error) on a pipe, with no
+// screen of any kind: headless runs need none, and the others must say that
+// they have none.
+class Program : public testsupport::Process {
 public:
-    explicit Program(std::vector<std::string> args) {
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            dup2(out[1], 2);
-            ::close(out[0]);
-            ::close(out[1]);
-            // No screen of any kind: headless runs need none, and the others
-            // must say that they have none.
-            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
-            std::vector<char*> argv{const_cast<char*>(VIRTUAL_DISPLAY_PATH)};
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        ::close(out[1]);
-        out_ = out[0];
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        ::close(out_);
-    }
-    // Reads output until it contains `text` (after what earlier waits took)
-    // or 10 s pass; returns whether it came.
-    bool waitFor(const std::string& text) {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (output_.find(text, taken_) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            pollfd pfd{out_, POLLIN, 0};
-            if (poll(&pfd, 1, 100) <= 0) continue;
-            char buffer[4096];
-            const ssize_t n = ::read(out_, buffer, sizeof buffer);
-            if (n <= 0) return output_.find(text, taken_) != std::string::npos;
-            output_.append(buffer, static_cast<std::size_t>(n));
-        }
-        taken_ = output_.find(text, taken_) + text.size();
-        return true;
-    }
-    // Stops it with a signal; returns its exit status.
-    int stop(int signal) {
-        kill(pid_, signal);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    int wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    const std::string& output() const { return output_; }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string output_;
-    std::size_t taken_ = 0;
+    explicit Program(const std::vector<std::string>& args)
+        : Process(VIRTUAL_DISPLAY_PATH, args, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {}
 };
 
 void writeTo(const fs::path& port, std::string_view bytes) {

@@ -40,46 +40,6 @@ std::int32_t claimQuietly(Driver& d, std::int32_t timeout, std::string* reason =
     return result;
 }
 
-// Another program holding a port locked, from construction until release().
-class PortHolder {
-public:
-    explicit PortHolder(const std::string& path) {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(hold_) != 0) throw std::runtime_error("pipe");
-        child_ = ::fork();
-        if (child_ < 0) throw std::runtime_error("fork");
-        if (child_ == 0) {
-            const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY);
-            if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
-            char byte = 'x';
-            (void)!::write(ready[1], &byte, 1);
-            ::close(hold_[1]);
-            (void)!::read(hold_[0], &byte, 1);  // returns when the parent closes its end
-            ::_exit(0);
-        }
-        ::close(hold_[0]);
-        char byte = 0;
-        const bool holding = ::read(ready[0], &byte, 1) == 1;
-        ::close(ready[0]);
-        ::close(ready[1]);
-        if (!holding) throw std::runtime_error("the holder could not lock " + path);
-    }
-    ~PortHolder() { release(); }
-    PortHolder(const PortHolder&) = delete;
-    PortHolder& operator=(const PortHolder&) = delete;
-    void release() {
-        if (child_ <= 0) return;
-        ::close(hold_[1]);
-        int status = 0;
-        ::waitpid(child_, &status, 0);
-        child_ = -1;
-    }
-
-private:
-    int hold_[2]{-1, -1};
-    pid_t child_ = -1;
-};
-
 }  // namespace
 
 TEST(SerialFaults, missingPortAtClaimGivesNoHardwareWithTheReason) {
@@ -114,7 +74,7 @@ TEST(SerialFaults, portWithoutPermissionGivesNoHardwareWithTheReason) {
 
 TEST(SerialFaults, portHeldByAnotherProcessTimesOutThenIsClaimedOnceFree) {
     serialtest::Pty pty;
-    PortHolder holder(pty.slavePath());
+    serialtest::PortHolder holder(pty.slavePath());
     Driver d = serialDriver(pty.slavePath());
     ASSERT_EQ(d.open(), OPOS_SUCCESS);
     const auto started = Clock::now();
@@ -145,7 +105,7 @@ TEST(SerialFaults, enableAfterALostDisplayWhoseNewPortAnotherProgramHoldsGivesNo
     // claim is ours, so this is no timeout; there is just no display to use.
     pty = std::make_unique<serialtest::Pty>();
     serialtest::pointLink(link, pty->slavePath());
-    PortHolder holder(pty->slavePath());
+    serialtest::PortHolder holder(pty->slavePath());
     EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_E_NOHARDWARE);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("is held by another program"), std::string::npos) << err;
@@ -186,26 +146,11 @@ TEST(SerialFaults, unpluggedWhileEnabledGivesOfflineUntilEnabledAgainThenRedraws
     EXPECT_EQ(pty->take(), "!");
 }
 
-// Fills the line so that the display's next write has to wait for room, as
-// on a display that stops taking bytes; returns the descriptor used.
-int fillLine(const serialtest::Pty& pty) {
-    const int filler = ::open(pty.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
-    const std::string junk(4096, 'j');
-    // The pty moves bytes on to the master side in the background, so room
-    // keeps appearing for a moment: fill until none has come for a while.
-    for (;;) {
-        while (::write(filler, junk.data(), junk.size()) > 0) {}
-        while (::write(filler, junk.data(), 1) > 0) {}
-        pollfd p{filler, POLLOUT, 0};
-        if (::poll(&p, 1, 200) == 0) return filler;
-    }
-}
-
 TEST(SerialFaults, displayThatStopsTakingBytesGivesOfflineInsteadOfHanging) {
     serialtest::Pty pty;
     Driver d = serialDriver(pty.slavePath());
     ASSERT_TRUE(d.openClaimEnable());
-    const int filler = fillLine(pty);
+    const int filler = serialtest::fillLine(pty);
     testing::internal::CaptureStderr();
     const auto started = Clock::now();
     EXPECT_EQ(d.call("DisplayText", {S(u"stuck"), I(0)}), OPOS_E_OFFLINE);
@@ -220,7 +165,7 @@ TEST(SerialFaults, displayGoingAwayMidWriteGivesOffline) {
     serialtest::Pty pty;
     Driver d = serialDriver(pty.slavePath());
     ASSERT_TRUE(d.openClaimEnable());
-    const int filler = fillLine(pty);
+    const int filler = serialtest::fillLine(pty);
     std::jthread unplug([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         pty.closeMaster();
