@@ -6,6 +6,7 @@
 // table (identify), which may add the entry it found to the user's device
 // configuration file. Qt-free; reads the operator's answers from standard
 // input.
+#include "device/DeviceConfig.h"
 #include "devices/Check.h"
 #include "devices/ConfigFile.h"
 #include "devices/Identify.h"
@@ -61,7 +62,10 @@ constexpr const char* usage =
     "devices.toml and the file named by LDT_DEVICE_CONFIG, read in that order as the console reads them.\n";
 
 int badUsage(const std::string& why) {
-    std::cerr << "ldt-devices: " << why << "\n\n" << usage;
+    // The usage lines only; --help has the rest.
+    const std::string text = usage;
+    std::cerr << "ldt-devices: " << why << "\n"
+              << text.substr(0, text.find("\n\n") + 1) << "(ldt-devices --help says more)\n";
     return 2;
 }
 
@@ -142,7 +146,22 @@ int identifyCommand(const std::string& portPath, const std::vector<std::string>&
         op.say("Saved to " + file.string() +
                (backup.empty() ? std::string(" (a new file).")
                                : "; its previous content is in " + backup.string() + "."));
-        op.say("Try it: ldt-devices check " + name);
+        // The console reads several files; a later one naming the same device wins.
+        std::vector<std::string_view> sets;
+        for (const model::CommandSet& set : model::commandSets()) sets.push_back(set.name);
+        const auto places = device::configPlaces([](const char* variable) { return std::getenv(variable); });
+        const device::DeviceConfig config = device::loadDeviceConfig(places, sets);
+        const device::DeviceEntry* effective = config.find(name);
+        if (effective == nullptr || std::filesystem::path(effective->file) != file) {
+            op.say(
+                "Note: the console does not read it from there" +
+                (effective != nullptr ? " first: " + effective->file + ":" + std::to_string(effective->line) +
+                                            " also names \"" + name + "\" and is read later, so it wins"
+                                      : std::string(" (name it in LDT_DEVICE_CONFIG to use it)")) +
+                ".");
+        } else {
+            op.say("Try it: ldt-devices check " + name);
+        }
         return 0;
     } catch (const devices::Interrupted&) {
         if (port) restore();
