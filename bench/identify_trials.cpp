@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
         }
     };
     std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(atOnce));
     for (int t = 0; t < atOnce; ++t) threads.emplace_back(worker);
     for (auto& t : threads) t.join();
 

@@ -152,6 +152,7 @@ std::optional<model::LineSettings> sweep(serial::Port& port, std::span<const mod
         "Line settings: watch the display. At each setting tried, a code (a letter and a digit) stands "
         "alone on it for a moment. Type the code as soon as you read it, then press Enter.");
     std::vector<std::string_view> codes;
+    codes.reserve(candidates.size());
     for (const Candidate& c : candidates) codes.push_back(c.code);
     CodeStep step(op, codes, "the line-settings sweep shows", answers);
     for (std::size_t i = 0; i < candidates.size() && !step.chosen(); ++i) {

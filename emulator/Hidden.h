@@ -16,7 +16,7 @@
 namespace emulator {
 
 struct Hidden {
-    const model::CommandSet* commandSet;
+    const model::CommandSet* commandSet = nullptr;
     model::LineSettings line;
 };
 
