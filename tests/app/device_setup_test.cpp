@@ -18,13 +18,6 @@ namespace {
 
 constexpr std::array<std::string_view, 2> commandSets{"DM-D", "CD5220"};
 
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace
 
 TEST(DeviceSetup, aConfiguredSerialDisplayIsDrivenAndTracedThroughTheControl) {
@@ -51,7 +44,7 @@ TEST(DeviceSetup, aConfiguredSerialDisplayIsDrivenAndTracedThroughTheControl) {
     EXPECT_EQ(pty.take(), "\x0ATotal");
     ASSERT_EQ(d.call("Close"), OPOS_SUCCESS);
 
-    const std::string log = slurp(trace);
+    const std::string log = serialtest::readFile(trace);
     EXPECT_NE(
         log.find(
             name + " DisplayTextAt(integer 1, integer 0, string \"Total\", integer 0) -> 0 OPOS_SUCCESS ("),
@@ -80,8 +73,9 @@ TEST(DeviceSetup, aBrokenEntryGivesNoServiceAndSaysWhyOnStandardErrorAndInTheTra
     EXPECT_EQ(d.open(), OPOS_E_NOSERVICE);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(reason), std::string::npos) << err;
-    EXPECT_NE(slurp(trace).find(reason), std::string::npos);
-    EXPECT_NE(slurp(trace).find("Open(string \"" + name + "\") -> 104 OPOS_E_NOSERVICE"), std::string::npos);
+    EXPECT_NE(serialtest::readFile(trace).find(reason), std::string::npos);
+    EXPECT_NE(serialtest::readFile(trace).find("Open(string \"" + name + "\") -> 104 OPOS_E_NOSERVICE"),
+        std::string::npos);
 }
 
 TEST(DeviceSetup, anUnwritableTraceIsAProblemAndTheDeviceStillWorks) {

@@ -44,13 +44,6 @@ std::vector<Screen> play(const model::CommandSet& set, const model::LineSettings
     return screens;
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace
 
 TEST(Identify, eachSweepCodeStandsAloneOnlyAtItsOwnSettingOnEverySet) {
@@ -164,7 +157,7 @@ TEST(Identify, theProgramFindsTheDisplayAndSavesTheEntryKeepingTheOldFile) {
     ASSERT_TRUE(result.identified()) << result.identifyOutput;
     EXPECT_EQ(result.status, 0);
     EXPECT_LE(result.answers, 2);
-    const std::string saved = readFile(config);
+    const std::string saved = serialtest::readFile(config);
     EXPECT_TRUE(saved.starts_with(old)) << saved;
     EXPECT_NE(saved.find("[devices.\"TQN730\"]\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("command-set = \"" + std::string(result.hidden.commandSet->name) + "\""),
@@ -175,7 +168,7 @@ TEST(Identify, theProgramFindsTheDisplayAndSavesTheEntryKeepingTheOldFile) {
             backups.push_back(entry.path());
     }
     ASSERT_EQ(backups.size(), 1u);
-    EXPECT_EQ(readFile(backups.front()), old);
+    EXPECT_EQ(serialtest::readFile(backups.front()), old);
     EXPECT_EQ(fs::status(backups.front()).permissions() & fs::perms::all,
         fs::perms::owner_read | fs::perms::owner_write);
 }

@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -139,6 +141,14 @@ private:
     int hold_[2]{-1, -1};
     pid_t child_ = -1;
 };
+
+// A file's whole content (empty when it cannot be read).
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 // Points `link` at `target`, replacing what it pointed at.
 inline void pointLink(const std::filesystem::path& link, const std::string& target) {

@@ -9,20 +9,6 @@
 
 #include <termios.h>
 
-#include <fstream>
-#include <sstream>
-
-namespace {
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
-
 TEST(LineSettings, aPtyKeepsSpeedStopBitsOddFlagAndFlowControlAndTheTraceNamesTheRest) {
     serialtest::TempDir dir;
     const struct {
@@ -57,7 +43,7 @@ TEST(LineSettings, aPtyKeepsSpeedStopBitsOddFlagAndFlowControlAndTheTraceNamesTh
         EXPECT_EQ((seen.c_cflag & PARODD) != 0, c.line.parity == model::Parity::odd);
         EXPECT_EQ((seen.c_cflag & CRTSCTS) != 0, c.line.flowControl == model::FlowControl::rtsCts);
         EXPECT_EQ((seen.c_iflag & IXON) != 0, c.line.flowControl == model::FlowControl::xonXoff);
-        const std::string text = readFile(tracePath);
+        const std::string text = serialtest::readFile(tracePath);
         const std::string opened =
             "Pole port " + pty.slavePath() + " opened at " + model::describe(c.line) + ", command set DM-D";
         EXPECT_NE(text.find(opened), std::string::npos) << text;
