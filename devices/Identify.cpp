@@ -215,8 +215,7 @@ std::span<const Candidate> sweepCandidates() { return candidates; }
 std::string sweepBytes(std::span<const model::CommandSet> sets, std::string_view code, std::int32_t columns) {
     std::string bytes;
     for (const model::CommandSet& set : sets) {
-        const std::string reset = model::encode(set, model::Command::selectDevice, "\x02") +
-                                  model::encode(set, model::Command::initialise);
+        const std::string_view reset = set.identification.reset;
         if (bytes.find(reset) == std::string::npos) bytes += reset;
     }
     // Where a set shows plain text, a carriage return starts the row and

@@ -41,8 +41,7 @@ struct Candidate {
 // settings), then the other speeds without parity, then with odd parity.
 std::span<const Candidate> sweepCandidates();
 
-// The bytes the sweep sends at a setting: every set's reset (select the
-// display where a set can address a printer, then initialise), then the code
+// The bytes the sweep sends at a setting: every set's reset, then the code
 // on a row of its own in every form the sets show text in, padded with
 // blanks over whatever the other sets' bytes left on that row.
 std::string sweepBytes(std::span<const model::CommandSet> sets, std::string_view code, std::int32_t columns);

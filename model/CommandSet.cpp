@@ -96,6 +96,8 @@ constexpr std::array cd5220CodeTables{CodeTable{437, 0}, CodeTable{998, 0}};
 // it with the set's own cursor move, after the set's own initialise: only a
 // display that reads those moves shows the code the right way round, alone.
 constexpr Identification dmDIdentification{
+    // Select the display (a printer may have been addressed), initialise.
+    .reset = "\x1B\x3D\x02\x1B\x40",
     .probe =
         "\x1B\x3D\x02\x1B\x40\x1F\x24\x02\x01"
         "7\x1F\x24\x01\x01"
@@ -103,6 +105,7 @@ constexpr Identification dmDIdentification{
     .code = "H7",
 };
 constexpr Identification cd5220Identification{
+    .reset = "\x1B\x40",
     .probe =
         "\x1B\x40\x1B\x6C\x02\x01"
         "8\x1B\x6C\x01\x01"

@@ -84,6 +84,10 @@ struct CodeTable {
 struct Identification {
     // Bytes the display answers on its line; empty when it cannot answer.
     std::string_view request{};
+    // Bytes that bring a display of this set back to a blank screen where
+    // text shows, whatever junk it read before, without changing its mode
+    // (a set that can switch to a partner set stays where it was).
+    std::string_view reset{};
     // Bytes that leave `code` standing alone on a blank screen on a display
     // of this set, and alone nowhere on a display of another set.
     std::string_view probe{};
