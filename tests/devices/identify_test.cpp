@@ -91,7 +91,10 @@ TEST(Identify, eachProbeLeavesItsCodeAloneOnlyOnADisplayOfItsOwnSet) {
                     EXPECT_EQ(screens[i + 1].lone, std::string(code)) << set.name << ":\n"
                                                                       << screens[i + 1].text;
                 } else {
+                    // Another set's probe leaves no other set's code alone (the
+                    // display's own may still stand after its probe).
                     for (const model::CommandSet& other : sets) {
+                        if (&other == &set) continue;
                         EXPECT_NE(screens[i + 1].lone, std::string(other.identification.code))
                             << sets[i].name << "'s probe on a " << set.name << " display:\n"
                             << screens[i + 1].text;
