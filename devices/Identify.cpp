@@ -62,11 +62,11 @@ std::string normalised(std::string_view typed) {
 // One step that shows codes and waits for the operator to type one.
 class CodeStep {
 public:
-    CodeStep(Operator& op, std::vector<std::string_view> codes, std::string_view otherStep, int& answers)
-        : op_(op), codes_(std::move(codes)), otherStep_(otherStep), answers_(answers) {}
+    // `shownBy` completes "not one of the codes ...".
+    CodeStep(Operator& op, std::vector<std::string_view> codes, std::string_view shownBy, int& answers)
+        : op_(op), codes_(std::move(codes)), shownBy_(shownBy), answers_(answers) {}
 
-    // Shows one code's bytes (already sent) for the hold, taking answers;
-    // the index of a code typed, if any.
+    // Holds a code whose bytes went out until `until`, taking answers meanwhile.
     void holdAndListen(Clock::time_point until) {
         while (Clock::now() < until) {
             const auto typed = op_.answerBy(until);
@@ -99,19 +99,29 @@ private:
             chosen_ = static_cast<std::size_t>(it - codes_.begin());
             return;
         }
-        // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict)
-        // on a literal + std::string.
+        // Quoted short and with control bytes escaped; appended piece by
+        // piece, as GCC 12 at -O3 warns falsely (-Wrestrict) on a literal +
+        // std::string.
         std::string message = "\"";
-        message += typed.substr(0, 20);
+        for (const char c : std::string_view(typed).substr(0, 20)) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7F) {
+                message += "\\x";
+                message += "0123456789ABCDEF"[byte >> 4];
+                message += "0123456789ABCDEF"[byte & 0x0F];
+            } else {
+                message += c;
+            }
+        }
         message += "\" is not one of the codes ";
-        message += otherStep_;
+        message += shownBy_;
         message += "; type the code as it stands on the display (a letter and a digit), or press Enter";
         op_.say(message);
     }
 
     Operator& op_;
     std::vector<std::string_view> codes_;
-    std::string_view otherStep_;
+    std::string_view shownBy_;
     int& answers_;
     std::optional<std::size_t> chosen_;
 };
