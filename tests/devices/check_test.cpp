@@ -73,10 +73,16 @@ public:
             if (question == std::string::npos || program.output().find('\n', question) == std::string::npos)
                 continue;
             asked = question + 4;
-            std::this_thread::sleep_for(200ms);  // a person looks up at the display
+            // A person looks up at the display and reads it once it is still.
             std::string seen;
             if (display != nullptr) {
-                while (display->pump()) {}
+                const auto latest = std::chrono::steady_clock::now() + 5s;
+                std::size_t before = 0;
+                do {
+                    before = display->output().size();
+                    std::this_thread::sleep_for(200ms);
+                    while (display->pump()) {}
+                } while (display->output().size() != before && std::chrono::steady_clock::now() < latest);
                 seen = lastScreen(display->output());
             }
             program.type(seen);
