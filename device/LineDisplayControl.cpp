@@ -437,6 +437,8 @@ std::int32_t LineDisplayControl::open(const std::u16string& deviceName) {
         service.reset();
     }
     if (!service) return OPOS_E_NOSERVICE;
+    // The device works without its trace, but the technician who asked for one hears why it is off.
+    if (const std::string why = registry_->traceProblemOf(nameUtf8); !why.empty()) report("Open", why);
     const DeviceProfile profile = service->profile();
     session_ = std::make_unique<Session>(profile, nameUtf8, std::move(service));
     return OPOS_SUCCESS;
