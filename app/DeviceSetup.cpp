@@ -61,7 +61,7 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
             continue;
         }
         const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
-            serial::findCommandSet(entry.commandSet), entry.rows, entry.columns};
+            serial::findCommandSet(entry.commandSet), entry.rows, entry.columns, entry.allowConsole};
         registry->add(
             entry.name,
             [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace,

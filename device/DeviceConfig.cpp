@@ -27,7 +27,7 @@ struct Key {
     std::string_view name;
     std::optional<DeviceEntry::Service> only;
 };
-constexpr std::array<Key, 8> keys{{
+constexpr std::array<Key, 9> keys{{
     {"service", std::nullopt},
     {"trace", std::nullopt},
     {"port", DeviceEntry::Service::serial},
@@ -35,6 +35,7 @@ constexpr std::array<Key, 8> keys{{
     {"command-set", DeviceEntry::Service::serial},
     {"rows", DeviceEntry::Service::serial},
     {"columns", DeviceEntry::Service::serial},
+    {"allow-console", DeviceEntry::Service::serial},
     {"profile", DeviceEntry::Service::simulated},
 }};
 
@@ -134,6 +135,12 @@ private:
                     "unknown command set " + inQuotes(*value) + " (known: " + join(commandSets_) + ")");
             }
             e_.commandSet = *value;
+            return true;
+        }
+        if (name == "allow-console") {
+            if (!node.is_boolean())
+                return fail(line(node), "allow-console must be true or false, not " + typeName(node));
+            e_.allowConsole = *node.value<bool>();
             return true;
         }
         if (name == "baud") {

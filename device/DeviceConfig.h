@@ -9,6 +9,7 @@
 //   command-set = "DM-D"          # serial: a command set's name; default "DM-D"
 //   rows = 2                      # serial: 1..4; default 2
 //   columns = 20                  # serial: 1..40; default 20
+//   allow-console = false         # serial: drive a port that is the machine's console; default false
 //   profile = "DM-D202"           # simulated: a built-in profile; default "TQN730"
 //   trace = "/run/user/1000/ldt-trace.log"  # any device: trace its calls to this file; off when absent
 // Files are read in this order, a later entry replacing an earlier one of
@@ -60,6 +61,7 @@ struct DeviceEntry {
     std::string commandSet = "DM-D";
     std::int32_t rows = 2;
     std::int32_t columns = 20;
+    bool allowConsole = false;
     std::string trace;    // empty: not traced
     std::string problem;  // empty: sound; else "<file>:<line>: <what is wrong>"
 };

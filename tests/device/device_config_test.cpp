@@ -77,7 +77,7 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
     const std::map<std::string, std::string> cases{
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nspeed = 9600\n",
             "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, "
-            "command-set, rows, columns, profile)"},
+            "command-set, rows, columns, allow-console, profile)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
             "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, "
             "19200, "

@@ -12,7 +12,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -23,7 +25,8 @@ namespace {
 // The program with its standard output (and error) on a pipe.
 class Program {
 public:
-    explicit Program(std::vector<std::string> args) {
+    // `platform`: a Qt platform for a windowed run (none: no screen at all).
+    explicit Program(std::vector<std::string> args, const char* platform = nullptr) {
         int out[2];
         if (pipe(out) != 0) throw std::runtime_error("pipe");
         pid_ = fork();
@@ -35,6 +38,7 @@ public:
             // No screen of any kind: headless runs need none, and the others
             // must say that they have none.
             for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
+            if (platform != nullptr) setenv("QT_QPA_PLATFORM", platform, 1);
             std::vector<char*> argv{const_cast<char*>(VIRTUAL_DISPLAY_PATH)};
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
@@ -82,6 +86,7 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     const std::string& output() const { return output_; }
+    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
@@ -138,4 +143,44 @@ TEST(HeadlessProgram, refusesBadOptionsWithAReason) {
     Program noFolder({"--headless", "--link", "/nonexistent-folder/display"});
     EXPECT_EQ(noFolder.wait(), 1);
     EXPECT_TRUE(noFolder.waitFor("cannot serve the display: symlink /nonexistent-folder/display"));
+}
+
+// Without --baud the window still reads no faster than it draws: a writer
+// that floods it is held back by the pty, and the program's memory stays
+// flat instead of keeping everything the writer sent.
+TEST(WindowedProgram, aFastWriterIsHeldBackAndMemoryStaysFlat) {
+    char pattern[] = "/tmp/ldt-windowed-XXXXXX";
+    const fs::path folder = mkdtemp(pattern);
+    const fs::path link = folder / "display";
+    Program program({"--link", link.string()}, "offscreen");
+    ASSERT_TRUE(program.waitFor("link " + link.string() + "\n")) << program.output();
+    const auto residentKiB = [&] {
+        std::ifstream status("/proc/" + std::to_string(program.pid()) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
+        }
+        return -1L;
+    };
+    const long before = residentKiB();
+    const int fd = ::open(link.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const std::string text(64 * 1024, 'A');
+    std::size_t written = 0;
+    int heldBack = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (written < 256u * 1024 * 1024 && std::chrono::steady_clock::now() < deadline) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n > 0) written += static_cast<std::size_t>(n);
+        if (n < 0 && errno == EAGAIN) {
+            ++heldBack;
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    const long after = residentKiB();
+    ::close(fd);
+    EXPECT_GT(heldBack, 0) << written << " bytes taken without ever holding the writer back";
+    EXPECT_LT(after - before, 32 * 1024)
+        << "grew from " << before << " KiB to " << after << " KiB after " << written << " bytes";
+    EXPECT_EQ(program.stop(SIGTERM), 0);
+    fs::remove_all(folder);
 }
