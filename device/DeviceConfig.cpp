@@ -325,8 +325,8 @@ Nesting deepestNesting(std::string_view text) {
     return deepest;
 }
 
-// The parts of a table header line ("[devices.\"A\"]" gives devices, A), or
-// nothing when the line is no header that can be read on its own.
+// The first two parts of a table header line ("[devices.\"A\".x]" gives
+// devices, A), or nothing when the line is no header that can be read so far.
 std::optional<std::vector<std::string>> headerParts(std::string_view line) {
     const auto blank = [&] {
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
@@ -357,6 +357,7 @@ std::optional<std::vector<std::string>> headerParts(std::string_view line) {
         }
         parts.push_back(std::move(part));
         blank();
+        if (parts.size() == 2 && (line.starts_with('.') || line.starts_with(']'))) return parts;
         if (line.starts_with('.')) {
             line.remove_prefix(1);
             continue;
@@ -403,8 +404,10 @@ DeviceConfig brokenFile(std::string_view text, const std::string& problem) {
         return config;
     }
     std::ranges::sort(config.entries, {}, &DeviceEntry::name);
-    const auto last = std::ranges::unique(config.entries, {}, &DeviceEntry::name);
-    config.entries.erase(last.begin(), last.end());
+    // (std::ranges::unique's result is beyond clang 14 with this libstdc++.)
+    config.entries.erase(std::unique(config.entries.begin(), config.entries.end(),
+                             [](const DeviceEntry& a, const DeviceEntry& b) { return a.name == b.name; }),
+        config.entries.end());
     for (DeviceEntry& entry : config.entries) entry.problem = problem;
     return config;
 }
@@ -530,12 +533,19 @@ DeviceConfig parseDeviceConfig(
         return brokenFile(text, at(file, static_cast<std::int64_t>(e.source().begin.line)) +
                                     ": not valid TOML: " + why.substr(1, why.size() - 2));
     }
+    // A few are told one by one; a file full of them is no device configuration.
+    constexpr std::size_t toldKeys = 10;
+    std::size_t strayKeys = 0;
     for (auto&& [name, node] : root) {
-        if (name.str() != "devices") {
+        if (name.str() != "devices" && ++strayKeys <= toldKeys) {
             config.problems.push_back(file + ":" + std::to_string(node.source().begin.line) +
                                       ": unknown key " + inQuotes(name.str()) +
                                       " (devices are tables under [devices])");
         }
+    }
+    if (strayKeys > toldKeys) {
+        config.problems.push_back(
+            file + ": " + std::to_string(strayKeys - toldKeys) + " more unknown keys outside [devices]");
     }
     const toml::node* devices = root.get("devices");
     if (devices == nullptr) return config;
