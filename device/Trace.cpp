@@ -118,7 +118,9 @@ bool Trace::append(std::string_view text) {
         // Cut off the part that went out, so that no line is left half-written.
         if (written > 0) {
             const off_t end = ::lseek(fd_, 0, SEEK_END);
-            if (end >= static_cast<off_t>(written)) (void)::ftruncate(fd_, end - static_cast<off_t>(written));
+            // If even that fails, the half line stays; the report says writing failed.
+            if (end >= static_cast<off_t>(written) &&
+                ::ftruncate(fd_, end - static_cast<off_t>(written)) != 0) {}
         }
         errno = error;
         return false;
