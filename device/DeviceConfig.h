@@ -68,7 +68,7 @@ struct DeviceEntry {
 
 // The largest configuration file read, and the deepest nesting of tables
 // and values accepted in one (a device entry needs three levels).
-constexpr std::uintmax_t maxConfigBytes = 4 * 1024 * 1024;
+constexpr std::uintmax_t maxConfigBytes = std::uintmax_t{4} * 1024 * 1024;
 constexpr std::size_t maxConfigDepth = 16;
 
 struct DeviceConfig {

@@ -164,11 +164,11 @@ TEST(WindowedProgram, aFastWriterIsHeldBackAndMemoryStaysFlat) {
     const long before = residentKiB();
     const int fd = ::open(link.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
-    const std::string text(64 * 1024, 'A');
+    const std::string text(std::size_t{64} * 1024, 'A');
     std::size_t written = 0;
     int heldBack = 0;
     const auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (written < 256u * 1024 * 1024 && std::chrono::steady_clock::now() < deadline) {
+    while (written < std::size_t{256} * 1024 * 1024 && std::chrono::steady_clock::now() < deadline) {
         const ssize_t n = ::write(fd, text.data(), text.size());
         if (n > 0) written += static_cast<std::size_t>(n);
         if (n < 0 && errno == EAGAIN) {
