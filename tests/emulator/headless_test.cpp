@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -152,6 +153,10 @@ TEST(WindowedProgram, aFastWriterIsHeldBackAndMemoryStaysFlat) {
     char pattern[] = "/tmp/ldt-windowed-XXXXXX";
     const fs::path folder = mkdtemp(pattern);
     const fs::path link = folder / "display";
+    // A sanitizer build keeps freed memory in quarantine: keep that small,
+    // so that what is measured is what the program holds.
+    if (const char* asan = std::getenv("ASAN_OPTIONS"))
+        setenv("ASAN_OPTIONS", (std::string(asan) + ":quarantine_size_mb=1").c_str(), 1);
     Program program({"--link", link.string()}, "offscreen");
     ASSERT_TRUE(program.waitFor("link " + link.string() + "\n")) << program.output();
     const auto residentKiB = [&] {
@@ -161,10 +166,13 @@ TEST(WindowedProgram, aFastWriterIsHeldBackAndMemoryStaysFlat) {
         }
         return -1L;
     };
-    const long before = residentKiB();
     const int fd = ::open(link.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     const std::string text(std::size_t{64} * 1024, 'A');
+    // The window up and drawing first: what it needs for that is no growth.
+    ASSERT_GT(::write(fd, text.data(), 4096), 0);
+    std::this_thread::sleep_for(500ms);
+    const long before = residentKiB();
     std::size_t written = 0;
     int heldBack = 0;
     const auto deadline = std::chrono::steady_clock::now() + 3s;
@@ -179,7 +187,7 @@ TEST(WindowedProgram, aFastWriterIsHeldBackAndMemoryStaysFlat) {
     const long after = residentKiB();
     ::close(fd);
     EXPECT_GT(heldBack, 0) << written << " bytes taken without ever holding the writer back";
-    EXPECT_LT(after - before, 32 * 1024)
+    EXPECT_LT(after - before, 8 * 1024)
         << "grew from " << before << " KiB to " << after << " KiB after " << written << " bytes";
     EXPECT_EQ(program.stop(SIGTERM), 0);
     fs::remove_all(folder);
