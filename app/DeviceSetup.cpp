@@ -2,7 +2,7 @@
 
 #include "device/Excerpt.h"
 #include "device/SimulatedDisplay.h"
-#include "serial/CommandSet.h"
+#include "model/CommandSet.h"
 #include "serial/SerialDisplay.h"
 
 #include <cstdlib>
@@ -54,14 +54,14 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
             continue;
         }
         if (entry.service == device::DeviceEntry::Service::simulated) {
-            const device::DeviceProfile profile = *device::findProfile(entry.profile);
+            const model::DeviceProfile profile = *model::findProfile(entry.profile);
             registry->add(
                 entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace,
                 traceProblem);
             continue;
         }
         const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
-            serial::findCommandSet(entry.commandSet), entry.rows, entry.columns, entry.allowConsole};
+            model::findCommandSet(entry.commandSet), entry.rows, entry.columns, entry.allowConsole};
         registry->add(
             entry.name,
             [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace,
@@ -73,7 +73,7 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
 
 DeviceSetup setUpDevicesFromEnvironment() {
     std::vector<std::string_view> names;
-    for (const serial::CommandSet& set : serial::commandSets()) names.push_back(set.name);
+    for (const model::CommandSet& set : model::commandSets()) names.push_back(set.name);
     const auto places = device::configPlaces([](const char* name) { return std::getenv(name); });
     return setUpDevices(device::loadDeviceConfig(places, names));
 }

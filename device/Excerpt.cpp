@@ -1,6 +1,6 @@
 #include "device/Excerpt.h"
 
-#include "display/Conversions.h"
+#include "model/Utf.h"
 
 #include <cstdio>
 
@@ -9,7 +9,7 @@ namespace device {
 std::string quotedExcerpt(std::string_view text, std::size_t most) {
     // Decode no more than the excerpt can show (a code point is at most four
     // bytes), so quoting a huge value costs what its excerpt costs.
-    const std::u32string points = display::codePoints(display::utf16(text.substr(0, most * 4 + 4)));
+    const std::u32string points = model::codePoints(model::utf16(text.substr(0, most * 4 + 4)));
     std::string quoted = "\"";
     std::size_t shown = 0;
     for (const char32_t c : points) {
@@ -30,7 +30,7 @@ std::string quotedExcerpt(std::string_view text, std::size_t most) {
             std::snprintf(escape, sizeof escape, "\\u{%X}", static_cast<unsigned>(c));
             quoted += escape;
         } else {
-            display::appendUtf8(quoted, c);
+            model::appendUtf8(quoted, c);
         }
     }
     quoted += '"';

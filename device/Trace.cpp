@@ -1,6 +1,7 @@
 #include "device/Trace.h"
 
 #include "device/Excerpt.h"
+#include "model/Hex.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -84,7 +85,7 @@ void Trace::call(std::string_view device, std::string_view operation, std::strin
 }
 
 void Trace::wire(std::string_view device, std::string_view bytes) {
-    line(device, "wire " + std::to_string(bytes.size()) + " bytes: " + hexBytes(bytes));
+    line(device, "wire " + std::to_string(bytes.size()) + " bytes: " + model::hexBytes(bytes));
 }
 
 void Trace::note(std::string_view device, std::string_view text) { line(device, text); }
@@ -126,19 +127,6 @@ bool Trace::append(std::string_view text) {
         return false;
     }
     return true;
-}
-
-std::string hexBytes(std::string_view bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string hex;
-    hex.reserve(bytes.size() * 3);
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!hex.empty()) hex += ' ';
-        hex += digits[b >> 4];
-        hex += digits[b & 0x0F];
-    }
-    return hex;
 }
 
 }  // namespace device

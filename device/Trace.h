@@ -57,7 +57,4 @@ private:
     std::string lostWhy_;
 };
 
-// The bytes as space-separated upper-case hex pairs ("1B 40").
-std::string hexBytes(std::string_view bytes);
-
 }  // namespace device
