@@ -102,7 +102,11 @@ void tell(Operator& op, const std::string& cause, const std::string& fix) {
 // stopped taking bytes.
 void explainPort(Operator& op, const device::DeviceEntry& entry, bool claimed) {
     const serial::PortProblem problem = serial::diagnosePort(entry.port);
-    if (problem.kind != serial::PortProblem::Kind::none) {
+    if (const std::string why = serial::consoleUse(entry.port); !why.empty() && !entry.allowConsole) {
+        tell(op, "the port " + entry.port + " is not used: " + why,
+            "name the display's port, or say allow-console = true in " + entry.file + ":" +
+                std::to_string(entry.line) + " to use it all the same");
+    } else if (problem.kind != serial::PortProblem::Kind::none) {
         tell(op, problem.cause, problem.fix);
     } else if (claimed) {
         tell(op,
@@ -120,7 +124,8 @@ void explainPort(Operator& op, const device::DeviceEntry& entry, bool claimed) {
 bool showWith(Operator& op, const device::DeviceEntry& entry, const model::LineSettings& line) {
     const model::CommandSet* set = model::findCommandSet(entry.commandSet);
     try {
-        serial::SerialDisplay display({entry.name, entry.port, line, set, entry.rows, entry.columns});
+        serial::SerialDisplay display(
+            {entry.name, entry.port, line, set, entry.rows, entry.columns, entry.allowConsole});
         display.claim(std::chrono::milliseconds(1000));
         display.enable();
         display.apply(model::op::Text{std::u32string(pattern.begin(), pattern.end())});

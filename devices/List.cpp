@@ -2,6 +2,7 @@
 
 #include "device/DeviceConfig.h"
 #include "model/CommandSet.h"
+#include "serial/Port.h"
 #include "serial/PortSurvey.h"
 
 #include <cstdio>
@@ -44,6 +45,8 @@ void sayConfigured(Operator& op, const std::vector<const device::DeviceEntry*>& 
 }
 
 void sayVerdict(Operator& op, const std::string& path) {
+    if (const std::string why = serial::consoleUse(path); !why.empty())
+        op.say("    note: " + why + "; the console drives it only with allow-console = true");
     const serial::PortProblem problem = serial::diagnosePort(path);
     if (problem.kind == serial::PortProblem::Kind::none) {
         op.say("    ready: this user can open it and no other program holds it");

@@ -27,7 +27,7 @@ namespace {
 constexpr const char* usage =
     "Usage: ldt-devices list\n"
     "       ldt-devices check NAME\n"
-    "       ldt-devices identify PORT [--name NAME] [--config FILE] [--hold MS]\n"
+    "       ldt-devices identify PORT [--name NAME] [--config FILE] [--hold MS] [--allow-console]\n"
     "\n"
     "List, check and identify the customer line displays of a bench (2x20 pole displays on serial or\n"
     "USB-serial ports, and ldt-virtual-display).\n"
@@ -54,6 +54,7 @@ constexpr const char* usage =
     "  --config FILE  the configuration file to add it to (default\n"
     "                 ${XDG_CONFIG_HOME:-$HOME/.config}/linedisplaytest/devices.toml)\n"
     "  --hold MS      how long each code stays on the display, in milliseconds (default 1000)\n"
+    "  --allow-console  sweep PORT even though it is the machine's console (refused otherwise)\n"
     "\n"
     "Exit status: 0 success; 1 the check failed, or no display was identified; 2 bad usage;\n"
     "130 interrupted by Ctrl-C.\n"
@@ -82,8 +83,13 @@ int identifyCommand(const std::string& portPath, const std::vector<std::string>&
     std::string name = "TQN730";
     std::filesystem::path file;
     devices::IdentifyOptions settings;
+    bool allowConsole = false;
     for (std::size_t i = 0; i < options.size(); ++i) {
         const std::string& option = options[i];
+        if (option == "--allow-console") {
+            allowConsole = true;
+            continue;
+        }
         if (i + 1 >= options.size()) return badUsage(option + " needs a value");
         const std::string& value = options[++i];
         if (option == "--name" && !value.empty()) {
@@ -101,6 +107,12 @@ int identifyCommand(const std::string& portPath, const std::vector<std::string>&
         }
     }
     devices::Terminal op;
+    // Codes and junk on the console would garble what the machine tells its operator.
+    if (const std::string why = serial::consoleUse(portPath); !why.empty() && !allowConsole) {
+        op.say("ldt-devices: " + portPath + " is not swept: " + why);
+        op.say("fix:   name the display's port, or pass --allow-console to sweep this one all the same");
+        return 1;
+    }
     std::unique_ptr<serial::Port> port;
     try {
         port = serial::Port::open(portPath, {}, std::chrono::milliseconds(0), serial::Access::readWrite);

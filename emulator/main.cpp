@@ -23,11 +23,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -206,7 +208,13 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
     window.activateWindow();
 
     // The reader thread owns the pty; the display is fed on the window's
-    // thread, which alone touches it once the window is up.
+    // thread, which alone touches it once the window is up. One piece is in
+    // flight at a time: the reader waits until the window has taken it, so
+    // it reads no faster than the window draws, nothing piles up in memory,
+    // and a fast writer is slowed by the pty's own flow control.
+    std::mutex mutex;
+    std::condition_variable taken;
+    bool inFlight = false;
     std::thread reader([&] {
         Receiver receiver(server, options);
         std::string status;
@@ -214,12 +222,21 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
             std::string bytes = receiver.take(server.readFor(std::chrono::milliseconds(100)));
             if (bytes.empty() && receiver.status() == status) continue;
             status = receiver.status();
-            QMetaObject::invokeMethod(
-                &window, [&window, &display, &ownLine, bytes = std::move(bytes), status] {
-                    display.setLineStatus(status);
-                    window.setLineStatus(QString::fromStdString(status.empty() ? ownLine : status));
-                    if (display.feed(bytes)) window.showScreen(display);
-                });
+            {
+                const std::lock_guard lock(mutex);
+                inFlight = true;
+            }
+            QMetaObject::invokeMethod(&window, [&, bytes = std::move(bytes), status] {
+                display.setLineStatus(status);
+                window.setLineStatus(QString::fromStdString(status.empty() ? ownLine : status));
+                if (display.feed(bytes)) window.showScreen(display);
+                const std::lock_guard lock(mutex);
+                inFlight = false;
+                taken.notify_one();
+            });
+            // Stopping is asked without a notification: look now and then.
+            std::unique_lock lock(mutex);
+            while (inFlight && !stopRequested) taken.wait_for(lock, std::chrono::milliseconds(100));
         }
     });
     QTimer stopPoll;

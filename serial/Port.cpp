@@ -16,6 +16,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 namespace serial {
@@ -241,6 +242,22 @@ int openLibserialport(const std::string& path, sp_port* sp, const model::LineSet
 
 }  // namespace
 
+std::string consoleUse(const std::string& path) {
+    struct stat port {};
+    if (::stat(path.c_str(), &port) != 0 || !S_ISCHR(port.st_mode)) return {};
+    const auto same = [&](const std::string& device) {
+        struct stat other {};
+        return ::stat(device.c_str(), &other) == 0 && S_ISCHR(other.st_mode) && other.st_rdev == port.st_rdev;
+    };
+    if (same("/dev/console")) return "it is the machine's console (/dev/console)";
+    std::ifstream active("/sys/class/tty/console/active");
+    for (std::string name; active >> name;) {
+        if (name.find('/') == std::string::npos && same("/dev/" + name))
+            return "the kernel writes its console to it (" + name + ")";
+    }
+    return {};
+}
+
 std::unique_ptr<Port> Port::open(const std::string& path, const model::LineSettings& line,
     std::chrono::milliseconds timeout, Access access) {
     const Speed* speed = speedOf(line.baud);
@@ -253,6 +270,15 @@ std::unique_ptr<Port> Port::open(const std::string& path, const model::LineSetti
         try {
             struct stat info {};
             if (::stat(path.c_str(), &info) != 0) fail(path, line, errno, "look up");
+            if (!S_ISCHR(info.st_mode)) {
+                const char* kind = S_ISFIFO(info.st_mode)   ? "a named pipe (FIFO)"
+                                   : S_ISSOCK(info.st_mode) ? "a socket"
+                                   : S_ISDIR(info.st_mode)  ? "a folder"
+                                   : S_ISREG(info.st_mode)  ? "a regular file"
+                                                            : "no character device";
+                throw PortError(PortFailure::other,
+                    "serial port " + path + " is " + kind + ", not a serial port (a character device)");
+            }
             std::unique_ptr<Port> port;
             std::vector<unsigned char> original;
             sp_port* sp = nullptr;
