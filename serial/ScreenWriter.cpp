@@ -20,7 +20,13 @@ constexpr std::int32_t inRow = -1;
 constexpr std::int32_t anywhere = -2;
 constexpr std::size_t infinite = std::numeric_limits<std::size_t>::max() / 4;
 // Up to this many tasks the order is searched exhaustively.
-constexpr std::size_t exactTasks = 12;
+constexpr std::size_t exactTasks = 10;
+// Ways of splitting a run tried for each plan, not splitting included, and
+// up to how many tasks splitting is tried at all.
+constexpr std::size_t maxSplitPoints = 8;
+constexpr std::size_t splitTasks = 7;
+// Places a scroll may start from, besides the nearest.
+constexpr std::size_t scrollPlaces = 4;
 
 bool anyAttribute(const model::DisplayModel& model, std::int32_t bit) {
     for (std::int32_t r = 0; r < model.deviceRows(); ++r) {
@@ -42,16 +48,18 @@ ScreenWriter::ScreenWriter(const model::CommandSet& set, std::int32_t rows, std:
     if (wholeRows_) return;
     // A scroll: a line feed on the last row, in the sets where that is all
     // it takes or where vertical scroll mode makes it so.
-    if (set.behaviour.lineFeed == model::LineFeed::scrolls) {
-        scrollBytes_ = model::encode(set, Command::cursorDown);
-    } else if (set.behaviour.lineFeed == model::LineFeed::otherRowOrScroll &&
-               has(set, Command::overwriteMode)) {
-        scrollBytes_ = model::encode(set, Command::verticalScrollMode) +
-                       model::encode(set, Command::cursorDown) + model::encode(set, Command::overwriteMode);
+    if (rows_ > 1 && set.behaviour.lineFeed == model::LineFeed::scrolls) {
+        lineFeed_ = model::encode(set, Command::cursorDown);
+    } else if (rows_ > 1 && set.behaviour.lineFeed == model::LineFeed::otherRowOrScroll &&
+               has(set, Command::overwriteMode) && has(set, Command::verticalScrollMode)) {
+        lineFeed_ = model::encode(set, Command::cursorDown);
+        scrollModeOn_ = model::encode(set, Command::verticalScrollMode);
+        scrollModeOff_ = model::encode(set, Command::overwriteMode);
     }
     if (has(set, Command::initialise) && has(set, Command::overwriteMode)) {
         resetBytes_ = model::encode(set, Command::initialise) + model::encode(set, Command::overwriteMode);
     }
+    backspaceBytes_ = model::encode(set, Command::cursorLeft).size();
     buildMoves();
 }
 
@@ -201,6 +209,9 @@ void ScreenWriter::buildMoves() {
             add(from, Command::cursorLeft, from - 1);
         if (row > 0) add(from, Command::cursorUp, from - columns_);
         if (row + 1 < rows_) add(from, Command::cursorDown, from + columns_);
+        // "The other row": a line feed on the lower row of two goes to the upper.
+        if (rows_ == 2 && row == 1 && set_->behaviour.lineFeed == model::LineFeed::otherRowOrScroll)
+            add(from, Command::cursorDown, column);
         add(from, Command::leftmost, row * columns_);
         add(from, Command::rightmost, row * columns_ + columns_ - 1);
     }
@@ -245,10 +256,25 @@ std::size_t ScreenWriter::distance(std::int32_t from, std::int32_t to) const {
     return distance_[static_cast<std::size_t>(from * (cells_ + 1) + to)];
 }
 
+std::int32_t ScreenWriter::backspaceSource(std::int32_t cell) const {
+    if (set_->behaviour.backspace != model::Backspace::erasesAndWraps) return -1;
+    if (cell % columns_ + 1 < columns_) return cell + 1;
+    // On two rows, from (1,2) a backspace goes to (20,1), from (1,1) to (20,2).
+    if (rows_ != 2) return -1;
+    return ((cell / columns_ + 1) % rows_) * columns_;
+}
+
 std::size_t ScreenWriter::startDistance(std::int32_t from, const Task& task) const {
     if (task.start == anywhere) return 0;
     if (task.start == inRow) return rowDistance_[static_cast<std::size_t>(from * rows_ + task.row)];
-    return distance(from, task.start);
+    std::size_t d = distance(from, task.start);
+    // A run can also be entered by a backspace that erases: it writes the
+    // cell anyway.
+    if (const std::int32_t source = backspaceSource(task.start);
+        task.kind == Task::Kind::run && source >= 0) {
+        d = std::min(d, distance(from, source) + backspaceBytes_);
+    }
+    return d;
 }
 
 void ScreenWriter::travel(std::string& out, ShadowState& state, const model::DisplayModel& target,
@@ -331,8 +357,8 @@ Update ScreenWriter::updateRows(const ShadowState& from, const model::DisplayMod
     return u;
 }
 
-std::optional<ScreenWriter::Start> ScreenWriter::begin(
-    Global global, const ShadowState& from, const model::DisplayModel& target) const {
+std::optional<ScreenWriter::Start> ScreenWriter::begin(Global global, std::int32_t scrolls,
+    std::int32_t place, const ShadowState& from, const model::DisplayModel& target) const {
     Start s;
     s.state = from;
     if (global == Global::reset) {
@@ -361,14 +387,19 @@ std::optional<ScreenWriter::Start> ScreenWriter::begin(
         return s;
     }
     case Global::scroll: {
-        if (scrollBytes_.empty() || rows_ < 2) return std::nullopt;
+        if (lineFeed_.empty() || scrolls < 1) return std::nullopt;
         // On the last row, a line feed moves the rows up; the cursor stays.
         const std::int32_t last = rows_ - 1;
-        const std::int32_t cell = rowNearest_[static_cast<std::size_t>(s.at * rows_ + last)];
+        const std::int32_t cell =
+            place >= 0 ? place : rowNearest_[static_cast<std::size_t>(s.at * rows_ + last)];
         travel(s.bytes, s.state, target, s.at, cell, &s.cells);
-        s.bytes += scrollBytes_;
-        std::move(s.cells.begin() + columns_, s.cells.end(), s.cells.begin());
-        std::fill(s.cells.end() - columns_, s.cells.end(), model::Cell{});
+        s.bytes += scrollModeOn_;
+        for (std::int32_t n = 0; n < scrolls; ++n) {
+            s.bytes += lineFeed_;
+            std::move(s.cells.begin() + columns_, s.cells.end(), s.cells.begin());
+            std::fill(s.cells.end() - columns_, s.cells.end(), model::Cell{});
+        }
+        s.bytes += scrollModeOff_;
         s.at = cell;
         return s;
     }
@@ -585,7 +616,13 @@ void ScreenWriter::emit(std::string& out, ShadowState& state, const model::Displ
             travel(out, state, target, at, cell);
             at = cell;
         } else if (t.start != anywhere) {
-            travel(out, state, target, at, t.start);
+            const std::int32_t source = t.kind == Task::Kind::run ? backspaceSource(t.start) : -1;
+            if (source >= 0 && distance(at, source) + backspaceBytes_ < distance(at, t.start)) {
+                travel(out, state, target, at, source);
+                out += model::encode(*set_, Command::cursorLeft);
+            } else {
+                travel(out, state, target, at, t.start);
+            }
             at = t.start;
         }
         switch (t.kind) {
@@ -609,6 +646,46 @@ void ScreenWriter::emit(std::string& out, ShadowState& state, const model::Displ
     state.cursor = at == cells_ ? std::nullopt : std::optional<std::int32_t>(at);
 }
 
+std::vector<std::int32_t> ScreenWriter::splitPoints(
+    const std::vector<Task>& tasks, std::int32_t start, std::optional<std::int32_t> finalCursor) const {
+    // Not splitting, and the cells where a run's later part can start at
+    // less cost than its beginning: where the cursor must end (the first
+    // part then ends there), below where the cursor is or a task ends (a
+    // line feed away), and at a row's start (a carriage return away).
+    std::vector<std::int32_t> points{-1};
+    if (tasks.size() > splitTasks) return points;
+    std::vector<std::int32_t> ends{start};
+    for (const Task& t : tasks) ends.push_back(t.after);
+    for (const Task& t : tasks) {
+        if (t.kind != Task::Kind::run) continue;
+        for (std::int32_t q = t.first + 1; q < t.end && points.size() < maxSplitPoints; ++q) {
+            const bool lineFeedBelow = q >= columns_ && std::ranges::find(ends, q - columns_) != ends.end();
+            if (q == finalCursor || lineFeedBelow || q % columns_ == 0) points.push_back(q);
+        }
+    }
+    return points;
+}
+
+std::vector<ScreenWriter::Task> ScreenWriter::splitAt(std::vector<Task> tasks, std::int32_t split) const {
+    if (split < 0) return tasks;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        Task& t = tasks[i];
+        if (t.kind != Task::Kind::run || split <= t.first || split >= t.end) continue;
+        // Two pieces, in either order: the first leaves the cursor at the
+        // second's start.
+        Task head = t;
+        head.end = split;
+        head.after = afterWrite(split - 1);
+        head.cost = static_cast<std::size_t>(split - t.first);
+        t.first = split;
+        t.start = split;
+        t.cost = static_cast<std::size_t>(t.end - split);
+        tasks.push_back(head);
+        break;
+    }
+    return tasks;
+}
+
 Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayModel& target) const {
     const bool cursorWanted = (target.cursorType() & ~model::cursor::blinkFlag) != model::cursor::none &&
                               has(*set_, Command::cursorVisible);
@@ -621,10 +698,39 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
     struct Choice {
         std::size_t cost = infinite;
         Global global = Global::none;
+        std::int32_t scrolls = 0;
+        std::int32_t place = -1;  // where the cursor scrolls (-1: the nearest cell of the last row)
         std::vector<RowOption> options;
+        std::int32_t split = -1;  // where a run is written in two pieces, or -1
     } best;
-    for (const Global global : {Global::clear, Global::none, Global::reset, Global::scroll}) {
-        const std::optional<Start> start = begin(global, from, target);
+    // Scrolling once, or more (on two rows, twice blanks them), from the
+    // nearest cell of the last row or from where something is written there
+    // next, since the cursor stays.
+    struct Opening {
+        Global global;
+        std::int32_t scrolls;
+        std::int32_t place;
+    };
+    std::vector<Opening> globals{{Global::clear, 0, -1}, {Global::none, 0, -1}, {Global::reset, 0, -1}};
+    for (std::int32_t n = 1; n <= rows_ && !lineFeed_.empty(); ++n) {
+        globals.push_back({Global::scroll, n, -1});
+        const std::int32_t last = (rows_ - 1) * columns_;
+        std::size_t places = 0;
+        for (std::int32_t cell = last; cell < cells_ && places < scrollPlaces; ++cell) {
+            const auto shown = [&](std::int32_t c) {
+                const std::int32_t source = c + n * columns_;
+                return source < cells_ ? shownAs(from.picture, source) : model::Cell{};
+            };
+            const bool differs = shown(cell) != shownAs(target, cell);
+            const bool startsRun = cell == last || shown(cell - 1) == shownAs(target, cell - 1);
+            if ((differs && startsRun) || cell == finalCursor) {
+                globals.push_back({Global::scroll, n, cell});
+                ++places;
+            }
+        }
+    }
+    for (const auto& [global, scrolls, place] : globals) {
+        const std::optional<Start> start = begin(global, scrolls, place, from, target);
         if (!start) continue;
         std::vector<std::vector<RowOption>> choices;
         for (std::int32_t row = 0; row < rows_; ++row)
@@ -634,13 +740,16 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
         for (;;) {
             for (std::size_t r = 0; r < pick.size(); ++r) options[r] = choices[r][pick[r]];
             std::vector<model::Cell> cells = start->cells;
-            const std::vector<Task> tasks = tasksFor(options, cells, target);
+            const std::vector<Task> whole = tasksFor(options, cells, target);
             std::size_t bound = start->bytes.size();
-            for (const Task& t : tasks) bound += t.cost;
+            for (const Task& t : whole) bound += t.cost;
             if (bound < best.cost) {
-                const std::size_t cost =
-                    start->bytes.size() + sequence(tasks, start->at, finalCursor, nullptr);
-                if (cost < best.cost) best = {cost, global, options};
+                for (const std::int32_t split : splitPoints(whole, start->at, finalCursor)) {
+                    const std::vector<Task> tasks = splitAt(whole, split);
+                    const std::size_t cost =
+                        start->bytes.size() + sequence(tasks, start->at, finalCursor, nullptr);
+                    if (cost < best.cost) best = {cost, global, scrolls, place, options, split};
+                }
             }
             // The next combination.
             std::size_t r = 0;
@@ -649,9 +758,9 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
         }
     }
 
-    std::optional<Start> start = begin(best.global, from, target);
+    std::optional<Start> start = begin(best.global, best.scrolls, best.place, from, target);
     std::vector<model::Cell> cells = start->cells;
-    const std::vector<Task> tasks = tasksFor(best.options, cells, target);
+    const std::vector<Task> tasks = splitAt(tasksFor(best.options, cells, target), best.split);
     std::vector<std::size_t> order;
     sequence(tasks, start->at, finalCursor, &order);
     Update u{std::move(start->bytes), std::move(start->state)};

@@ -141,8 +141,13 @@ private:
 
     Update updateRows(const ShadowState& from, const model::DisplayModel& target) const;
     Update updateCells(const ShadowState& from, const model::DisplayModel& target) const;
-    std::optional<Start> begin(
-        Global global, const ShadowState& from, const model::DisplayModel& target) const;
+    // The start of a plan after its global step (`scrolls`: how many times
+    // it scrolls, from cell `place` or, for -1, the nearest cell of the last
+    // row), or nothing where the set has no such step.
+    std::optional<Start> begin(Global global, std::int32_t scrolls, std::int32_t place,
+        const ShadowState& from, const model::DisplayModel& target) const;
+    // Where a backspace that erases must start to land on `cell`, or -1.
+    std::int32_t backspaceSource(std::int32_t cell) const;
     std::vector<RowOption> rowOptions(
         std::int32_t row, const std::vector<model::Cell>& cells, const model::DisplayModel& target) const;
     // The tasks of a combination of row options; `cells` becomes what the
@@ -154,6 +159,11 @@ private:
     // available next beyond that.
     std::size_t sequence(const std::vector<Task>& tasks, std::int32_t start,
         std::optional<std::int32_t> finalCursor, std::vector<std::size_t>* order) const;
+    // Where a run may be written in two pieces (-1: not split at all).
+    std::vector<std::int32_t> splitPoints(
+        const std::vector<Task>& tasks, std::int32_t start, std::optional<std::int32_t> finalCursor) const;
+    // The tasks with the run holding `split` written as two (none for -1).
+    std::vector<Task> splitAt(std::vector<Task> tasks, std::int32_t split) const;
     void emit(std::string& out, ShadowState& state, const model::DisplayModel& target,
         const std::vector<Task>& tasks, const std::vector<std::size_t>& order,
         std::optional<std::int32_t> finalCursor) const;
@@ -167,8 +177,13 @@ private:
     std::int32_t columns_;
     std::int32_t cells_;
     bool wholeRows_;
-    std::string scrollBytes_;  // scrolls the rows up one with the cursor on the last row; empty: none
-    std::string resetBytes_;   // clears by a reset, back in overwrite mode; empty: none
+    // A line feed that scrolls on the last row (empty: none), and the modes
+    // it needs around it.
+    std::string lineFeed_;
+    std::string scrollModeOn_;
+    std::string scrollModeOff_;
+    std::string resetBytes_;  // clears by a reset, back in overwrite mode; empty: none
+    std::size_t backspaceBytes_ = 0;
     std::vector<std::vector<Step>> edges_;  // by node
     std::vector<std::size_t> distance_;     // nodes x nodes
     std::vector<std::int32_t> firstStep_;   // index into edges_[from] of the path's first step

@@ -135,13 +135,19 @@ private:
             cursor_ = row * columns_ + columns_ - 1;
             return {};
         case Command::bottomLeft: cursor_ = (rows_ - 1) * columns_; return {};
-        case Command::cursorLeft:
+        case Command::cursorLeft: {
             if (!known) return needCursor();
-            if (column == 0) return "left at a row's start";
-            --cursor_;
-            if (set_->behaviour.backspace == model::Backspace::erasesAndWraps)
-                cells_[static_cast<std::size_t>(cursor_)] = ' ';
+            const bool erases = set_->behaviour.backspace == model::Backspace::erasesAndWraps;
+            if (column > 0) {
+                --cursor_;
+            } else if (erases && rows_ == 2) {
+                cursor_ = (1 - row) * columns_ + columns_ - 1;  // (1,2) to (20,1), (1,1) to (20,2)
+            } else {
+                return "left at a row's start";
+            }
+            if (erases) cells_[static_cast<std::size_t>(cursor_)] = ' ';
             return {};
+        }
         case Command::cursorUp:
             if (!known) return needCursor();
             if (row == 0) return "up from the top row";
@@ -153,10 +159,14 @@ private:
                 cursor_ += columns_;
                 return {};
             }
-            // Only a scroll is documented on the last row.
+            // On the last row: a scroll, or on two rows "the other row".
+            const bool otherRow = set_->behaviour.lineFeed == model::LineFeed::otherRowOrScroll;
+            if (otherRow && mode_ == model::Mode::overwrite && rows_ == 2) {
+                cursor_ = column;
+                return {};
+            }
             const bool scrolls = set_->behaviour.lineFeed == model::LineFeed::scrolls ||
-                                 (set_->behaviour.lineFeed == model::LineFeed::otherRowOrScroll &&
-                                     mode_ == model::Mode::verticalScroll);
+                                 (otherRow && mode_ == model::Mode::verticalScroll);
             if (!scrolls) return "down from the bottom row";
             cells_.erase(0, static_cast<std::size_t>(columns_));
             cells_.append(static_cast<std::size_t>(columns_), ' ');
