@@ -7,6 +7,7 @@
 #include "FuzzInput.h"
 #include "device/DeviceConfig.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -15,7 +16,8 @@
 namespace {
 
 constexpr std::string_view file = "/fuzz/devices.toml";
-constexpr std::array<std::string_view, 2> commandSets{"DM-D", "CD5220"};
+constexpr std::array<std::string_view, 7> commandSets{
+    "DM-D", "CD5220", "Logic Controls", "UTC standard", "UTC enhanced", "AEDEX", "ANSI"};
 
 bool namesTheFile(const std::string& problem) {
     return problem.starts_with(std::string(file) + ":") && problem.size() > file.size() + 2;
@@ -34,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!namesTheFile(entry.problem))
                 fuzz::fuzzFail("an entry's problem without its file: " + entry.problem);
             continue;
+        }
+        if (std::ranges::find(commandSets, std::string_view(entry.commandSet)) == commandSets.end()) {
+            fuzz::fuzzFail("a sound entry with a command set not by its own name: " + entry.commandSet);
         }
         if (entry.rows < 1 || entry.rows > 4 || entry.columns < 1 || entry.columns > 40) {
             fuzz::fuzzFail("a sound entry with a size out of range: " + entry.name);

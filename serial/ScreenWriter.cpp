@@ -530,13 +530,20 @@ std::vector<ScreenWriter::Task> ScreenWriter::tasksFor(const std::vector<RowOpti
 }
 
 std::size_t ScreenWriter::sequence(const std::vector<Task>& tasks, std::int32_t start,
-    std::optional<std::int32_t> finalCursor, std::vector<std::size_t>* order) const {
+    std::optional<std::int32_t> finalCursor, std::vector<std::size_t>* order, std::int32_t preferredEnd,
+    std::int32_t* endsAt) const {
     const auto finish = [&](std::int32_t at) -> std::size_t {
         return finalCursor ? distance(at, *finalCursor) : 0;
     };
     const std::size_t n = tasks.size();
     if (order != nullptr) order->clear();
-    if (n == 0) return finish(start);
+    const auto ending = [&](std::int32_t at) {
+        if (endsAt != nullptr) *endsAt = finalCursor.value_or(at);
+    };
+    if (n == 0) {
+        ending(start);
+        return finish(start);
+    }
     const auto step = [&](std::int32_t at, std::size_t next) {
         return startDistance(at, tasks[next]) + tasks[next].cost;
     };
@@ -556,6 +563,7 @@ std::size_t ScreenWriter::sequence(const std::vector<Task>& tasks, std::int32_t 
             at = tasks[pick].after;
             if (order != nullptr) order->push_back(pick);
         }
+        ending(at);
         return total + finish(at);
     }
     // Dynamic programming over subsets: best[set][last] is the least cost to
@@ -584,14 +592,18 @@ std::size_t ScreenWriter::sequence(const std::vector<Task>& tasks, std::int32_t 
     const std::size_t all = subsets - 1;
     std::size_t last = n;
     std::size_t total = infinite;
+    // Of equal ways, one that leaves the cursor where the text goes on.
     for (std::size_t t = 0; t < n; ++t) {
         if (best[all * n + t] >= infinite) continue;
         const std::size_t d = best[all * n + t] + finish(tasks[t].after);
-        if (d < total) {
+        const bool preferred =
+            tasks[t].after == preferredEnd && (last == n || tasks[last].after != preferredEnd);
+        if (d < total || (d == total && preferred)) {
             total = d;
             last = t;
         }
     }
+    if (last < n) ending(tasks[last].after);
     if (order != nullptr && last < n) {
         for (std::size_t set = all; set != 0;) {
             order->push_back(last);
@@ -702,7 +714,9 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
         std::int32_t place = -1;  // where the cursor scrolls (-1: the nearest cell of the last row)
         std::vector<RowOption> options;
         std::int32_t split = -1;  // where a run is written in two pieces, or -1
+        std::int32_t endsAt = -1;
     } best;
+    const std::int32_t natural = cursorCell(target).value_or(cells_);
     // Scrolling once, or more (on two rows, twice blanks them), from the
     // nearest cell of the last row or from where something is written there
     // next, since the cursor stays.
@@ -743,12 +757,17 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
             const std::vector<Task> whole = tasksFor(options, cells, target);
             std::size_t bound = start->bytes.size();
             for (const Task& t : whole) bound += t.cost;
-            if (bound < best.cost) {
+            if (bound <= best.cost) {
                 for (const std::int32_t split : splitPoints(whole, start->at, finalCursor)) {
                     const std::vector<Task> tasks = splitAt(whole, split);
-                    const std::size_t cost =
-                        start->bytes.size() + sequence(tasks, start->at, finalCursor, nullptr);
-                    if (cost < best.cost) best = {cost, global, scrolls, place, options, split};
+                    std::int32_t endsAt = cells_;
+                    const std::size_t cost = start->bytes.size() + sequence(tasks, start->at, finalCursor,
+                                                                       nullptr, natural, &endsAt);
+                    // Of equal plans, one that leaves the cursor where the
+                    // text goes on, as the next text most likely does.
+                    const bool better = cost < best.cost ||
+                                        (cost == best.cost && endsAt == natural && best.endsAt != natural);
+                    if (better) best = {cost, global, scrolls, place, options, split, endsAt};
                 }
             }
             // The next combination.
@@ -762,7 +781,7 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
     std::vector<model::Cell> cells = start->cells;
     const std::vector<Task> tasks = splitAt(tasksFor(best.options, cells, target), best.split);
     std::vector<std::size_t> order;
-    sequence(tasks, start->at, finalCursor, &order);
+    sequence(tasks, start->at, finalCursor, &order, natural, nullptr);
     Update u{std::move(start->bytes), std::move(start->state)};
     u.after.cursor = start->at == cells_ ? std::nullopt : std::optional<std::int32_t>(start->at);
     emit(u.bytes, u.after, target, tasks, order, finalCursor);

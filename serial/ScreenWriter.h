@@ -155,10 +155,12 @@ private:
     std::vector<Task> tasksFor(const std::vector<RowOption>& options, std::vector<model::Cell>& cells,
         const model::DisplayModel& target) const;
     // The least bytes for the tasks from `start`, ending at `finalCursor`
-    // when given, and their order: exact for up to 12 tasks, the nearest
-    // available next beyond that.
+    // when given, their order and where they leave the cursor (of equal
+    // ways, at `preferredEnd` where one does): exact for up to 10 tasks, the
+    // nearest available next beyond that.
     std::size_t sequence(const std::vector<Task>& tasks, std::int32_t start,
-        std::optional<std::int32_t> finalCursor, std::vector<std::size_t>* order) const;
+        std::optional<std::int32_t> finalCursor, std::vector<std::size_t>* order, std::int32_t preferredEnd,
+        std::int32_t* endsAt) const;
     // Where a run may be written in two pieces (-1: not split at all).
     std::vector<std::int32_t> splitPoints(
         const std::vector<Task>& tasks, std::int32_t start, std::optional<std::int32_t> finalCursor) const;
