@@ -37,7 +37,11 @@ bool anyAttribute(const model::DisplayModel& model, std::int32_t bit) {
     return false;
 }
 
-bool has(const model::CommandSet& set, Command command) { return model::writerForm(set, command) != nullptr; }
+bool setHas(const model::CommandSet& set, Command command) {
+    return model::writerForm(set, command) != nullptr;
+}
+
+constexpr std::size_t commandCount = static_cast<std::size_t>(Command::identify) + 1;
 
 std::string flag(bool on) { return std::string(1, on ? '\x01' : '\x00'); }
 
@@ -45,18 +49,24 @@ std::string flag(bool on) { return std::string(1, on ? '\x01' : '\x00'); }
 
 ScreenWriter::ScreenWriter(const model::CommandSet& set, std::int32_t rows, std::int32_t columns)
     : set_(&set), rows_(rows), columns_(columns), cells_(rows * columns), wholeRows_(model::wholeRows(set)) {
+    // What the set can do, looked up once: the plans ask it thousands of times.
+    for (std::size_t c = 0; c < commandCount; ++c) {
+        if (setHas(set, static_cast<Command>(c))) commands_.set(c);
+    }
+    if (has(Command::reverse)) showable_ |= model::attribute::reverse;
+    if (has(Command::blinkCharacters)) showable_ |= model::attribute::blink;
     if (wholeRows_) return;
     // A scroll: a line feed on the last row, in the sets where that is all
     // it takes or where vertical scroll mode makes it so.
     if (rows_ > 1 && set.behaviour.lineFeed == model::LineFeed::scrolls) {
         lineFeed_ = model::encode(set, Command::cursorDown);
     } else if (rows_ > 1 && set.behaviour.lineFeed == model::LineFeed::otherRowOrScroll &&
-               has(set, Command::overwriteMode) && has(set, Command::verticalScrollMode)) {
+               setHas(set, Command::overwriteMode) && setHas(set, Command::verticalScrollMode)) {
         lineFeed_ = model::encode(set, Command::cursorDown);
         scrollModeOn_ = model::encode(set, Command::verticalScrollMode);
         scrollModeOff_ = model::encode(set, Command::overwriteMode);
     }
-    if (has(set, Command::initialise) && has(set, Command::overwriteMode)) {
+    if (setHas(set, Command::initialise) && setHas(set, Command::overwriteMode)) {
         resetBytes_ = model::encode(set, Command::initialise) + model::encode(set, Command::overwriteMode);
     }
     backspaceBytes_ = model::encode(set, Command::cursorLeft).size();
@@ -72,9 +82,9 @@ ShadowState ScreenWriter::afterInitialise() const {
     if (!wholeRows_) state.cursor = 0;
     if (set_->behaviour.brightnessAfterReset > 0) state.brightness = set_->behaviour.brightnessAfterReset;
     // Initialise restores power-on settings: nothing blinks or is reversed.
-    if (has(*set_, Command::blink)) state.blink = false;
-    if (has(*set_, Command::reverse)) state.reverse = false;
-    if (has(*set_, Command::blinkCharacters)) state.blinkCharacters = false;
+    if (has(Command::blink)) state.blink = false;
+    if (has(Command::reverse)) state.reverse = false;
+    if (has(Command::blinkCharacters)) state.blinkCharacters = false;
     return state;
 }
 
@@ -97,10 +107,7 @@ char ScreenWriter::cellByte(const model::DisplayModel& target, std::int32_t cell
 
 model::Cell ScreenWriter::shownAs(const model::DisplayModel& model, std::int32_t cell) const {
     model::Cell c = model.shownCell(cell / columns_, cell % columns_);
-    std::int32_t showable = 0;
-    if (has(*set_, Command::reverse)) showable |= model::attribute::reverse;
-    if (has(*set_, Command::blinkCharacters)) showable |= model::attribute::blink;
-    c.attribute &= showable;
+    c.attribute &= showable_;
     return c;
 }
 
@@ -114,7 +121,7 @@ std::int32_t ScreenWriter::afterWrite(std::int32_t cell) const {
 std::string ScreenWriter::settingsBytes(
     ShadowState& state, const model::DisplayModel& target, bool cursorLast) const {
     std::string out;
-    const bool hasCursorCommand = has(*set_, Command::cursorVisible);
+    const bool hasCursorCommand = has(Command::cursorVisible);
     const bool cursorWanted = (target.cursorType() & ~model::cursor::blinkFlag) != model::cursor::none;
     if (hasCursorCommand && state.cursorOn != cursorWanted && cursorWanted == cursorLast) {
         // Off goes first, so the cursor is not seen running over the cells;
@@ -124,7 +131,7 @@ std::string ScreenWriter::settingsBytes(
     }
     if (cursorLast) return out;
 
-    if (has(*set_, Command::brightness) && !set_->levels.empty()) {
+    if (has(Command::brightness) && !set_->levels.empty()) {
         // The level whose percentage is nearest the picture's brightness.
         const model::Level* level = &set_->levels.front();
         for (const model::Level& l : set_->levels) {
@@ -138,14 +145,14 @@ std::string ScreenWriter::settingsBytes(
             state.brightness = level->percent;
         }
     }
-    if (has(*set_, Command::codeTable)) {
+    if (has(Command::codeTable)) {
         const model::CodeTable* table = model::findCodeTable(*set_, target.characterSet());
         if (table != nullptr && state.codeTable != table->number) {
             out += model::encode(*set_, Command::codeTable, std::string(1, static_cast<char>(table->number)));
             state.codeTable = table->number;
         }
     }
-    if (has(*set_, Command::blink)) {
+    if (has(Command::blink)) {
         const bool wanted = anyAttribute(target, model::attribute::blink);
         if (state.blink != wanted) {
             out += model::encode(*set_, Command::blink, std::string(1, wanted ? blinkRate : '\x00'));
@@ -160,14 +167,14 @@ void ScreenWriter::writeCell(
     // Reverse and per-character blink are modes for the characters written
     // after them, so they are set to each cell's own attribute first.
     const model::Cell shown = shownAs(target, cell);
-    if (has(*set_, Command::reverse)) {
+    if (has(Command::reverse)) {
         const bool wanted = (shown.attribute & model::attribute::reverse) != 0;
         if (state.reverse != wanted) {
             out += model::encode(*set_, Command::reverse, flag(wanted));
             state.reverse = wanted;
         }
     }
-    if (has(*set_, Command::blinkCharacters)) {
+    if (has(Command::blinkCharacters)) {
         const bool wanted = (shown.attribute & model::attribute::blink) != 0;
         if (state.blinkCharacters != wanted) {
             out += model::encode(*set_, Command::blinkCharacters, flag(wanted));
@@ -348,7 +355,7 @@ Update ScreenWriter::updateRows(const ShadowState& from, const model::DisplayMod
             *set_, rowCommand[row], rowData(target, row * columns_, needed(row * columns_, columns_)));
     }
     std::string both;
-    if (rows_ == 2 && has(*set_, Command::writeBothRows) && (changed(0) || changed(1))) {
+    if (rows_ == 2 && has(Command::writeBothRows) && (changed(0) || changed(1))) {
         both = model::encode(*set_, Command::writeBothRows, rowData(target, 0, needed(0, cells_)));
     }
     u.bytes += !both.empty() && both.size() < separate.size() ? both : separate;
@@ -378,7 +385,7 @@ std::optional<ScreenWriter::Start> ScreenWriter::begin(Global global, std::int32
     switch (global) {
     case Global::none: return s;
     case Global::clear: {
-        if (!has(*set_, Command::clearScreen)) return std::nullopt;
+        if (!has(Command::clearScreen)) return std::nullopt;
         s.bytes += model::encode(*set_, Command::clearScreen);
         std::fill(s.cells.begin(), s.cells.end(), model::Cell{});
         const model::CursorAfter after = set_->behaviour.afterClear;
@@ -427,8 +434,8 @@ std::vector<ScreenWriter::RowOption> ScreenWriter::rowOptions(
     }
     if (!differs) return options;
     // Blanking pays only where something stale is left to blank.
-    if (lastStale >= 0 && has(*set_, Command::clearLine)) options.push_back({Task::Kind::clearLine});
-    if (lastStale >= 0 && has(*set_, Command::clearToEndOfRow)) {
+    if (lastStale >= 0 && has(Command::clearLine)) options.push_back({Task::Kind::clearLine});
+    if (lastStale >= 0 && has(Command::clearToEndOfRow)) {
         // From just after the last character wanted, or from where a run of
         // changes starts; the nearest candidates to the stale cells first.
         std::vector<std::int32_t> from{lastShown + 1};
@@ -443,8 +450,8 @@ std::vector<ScreenWriter::RowOption> ScreenWriter::rowOptions(
             ++taken;
         }
     }
-    const bool upper = row == 0 && has(*set_, Command::writeUpperRow);
-    const bool lower = row == rows_ - 1 && row > 0 && rows_ == 2 && has(*set_, Command::writeLowerRow);
+    const bool upper = row == 0 && has(Command::writeUpperRow);
+    const bool lower = row == rows_ - 1 && row > 0 && rows_ == 2 && has(Command::writeLowerRow);
     if (upper || lower) options.push_back({Task::Kind::rowWrite});
     return options;
 }
@@ -700,7 +707,7 @@ std::vector<ScreenWriter::Task> ScreenWriter::splitAt(std::vector<Task> tasks, s
 
 Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayModel& target) const {
     const bool cursorWanted = (target.cursorType() & ~model::cursor::blinkFlag) != model::cursor::none &&
-                              has(*set_, Command::cursorVisible);
+                              has(Command::cursorVisible);
     const std::optional<std::int32_t> finalCursor = cursorWanted ? cursorCell(target) : std::nullopt;
 
     // Every global step with every combination of row steps is priced; a

@@ -39,6 +39,7 @@
 #include "model/CommandSet.h"
 #include "model/DisplayModel.h"
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -174,7 +175,11 @@ private:
     std::string rowData(const model::DisplayModel& target, std::int32_t firstCell, std::int32_t length) const;
     std::string settingsBytes(ShadowState& state, const model::DisplayModel& target, bool cursorLast) const;
 
+    bool has(model::Command command) const { return commands_.test(static_cast<std::size_t>(command)); }
+
     const model::CommandSet* set_;
+    std::bitset<64> commands_;   // the commands the set has in a form a writer sends
+    std::int32_t showable_ = 0;  // the attributes it can show per character
     std::int32_t rows_;
     std::int32_t columns_;
     std::int32_t cells_;
