@@ -150,9 +150,10 @@ public:
             key = before;
         }
         std::string out;
-        for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        std::reverse(steps.begin(), steps.end());
+        for (const std::string& step : steps) {
             out += "      ";
-            out += *it;
+            out += step;
             out += '\n';
         }
         return out;
@@ -382,9 +383,8 @@ private:
                 const std::size_t lf = bytesOf(set, Command::cursorDown);
                 if (row + 1 < rows) {
                     withCursor(key, g, cursor + columns, lf);
-                } else if (rows > 1 && scroll && canScrollByLineFeed_) {
-                    scrollUp(key, g, lf);
-                } else if (rows > 1 && b.lineFeed == model::LineFeed::scrolls) {
+                } else if (rows > 1 &&
+                           ((scroll && canScrollByLineFeed_) || b.lineFeed == model::LineFeed::scrolls)) {
                     scrollUp(key, g, lf);
                 } else if (rows == 2 && !scroll && b.lineFeed == model::LineFeed::otherRowOrScroll) {
                     withCursor(key, g, column, lf);  // the other row, same column

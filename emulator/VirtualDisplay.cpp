@@ -128,7 +128,8 @@ bool VirtualDisplay::feed(std::string_view bytes) {
 
 bool VirtualDisplay::advance(std::chrono::milliseconds elapsed) {
     const model::DisplayModel modelBefore = model_;
-    const auto ms = static_cast<std::int32_t>(std::clamp<std::int64_t>(elapsed.count(), 0, 24 * 3'600'000));
+    const auto ms =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(elapsed.count(), 0, std::int64_t{24} * 3'600'000));
     Marquee& m = state_.moving;
     if (m.running && !m.text.empty()) {
         m.sinceStepMs += ms;
@@ -351,12 +352,11 @@ void VirtualDisplay::startMarquee(const model::CommandForm& form, std::string_vi
 void VirtualDisplay::stopMarqueeFor(const model::CommandForm& form, std::int32_t rowBefore) {
     Marquee& m = state_.moving;
     if (!m.running || isMarquee(form.command)) return;
-    if (!set_->behaviour.marqueeBesideCursor) {
-        m.running = false;
-    } else if (form.command == Command::initialise ||
-               (movesCursor(form.command) && (rowBefore == m.row || model_.cursorRow() == m.row))) {
-        m.running = false;
-    }
+    // Logic Controls: only a reset, or the cursor acting on its row.
+    const bool actsOnItsRow =
+        form.command == Command::initialise ||
+        (movesCursor(form.command) && (rowBefore == m.row || model_.cursorRow() == m.row));
+    if (!set_->behaviour.marqueeBesideCursor || actsOnItsRow) m.running = false;
 }
 
 void VirtualDisplay::drawClock() {

@@ -439,7 +439,7 @@ std::vector<ScreenWriter::RowOption> ScreenWriter::rowOptions(
         // From just after the last character wanted, or from where a run of
         // changes starts; the nearest candidates to the stale cells first.
         std::vector<std::int32_t> from{lastShown + 1};
-        for (auto it = runStarts.rbegin(); it != runStarts.rend(); ++it) from.push_back(*it);
+        from.insert(from.end(), runStarts.rbegin(), runStarts.rend());
         std::int32_t taken = 0;
         for (const std::int32_t k : from) {
             if (k > lastStale || k >= columns_ || taken == 4) continue;
@@ -577,7 +577,7 @@ std::size_t ScreenWriter::sequence(const std::vector<Task>& tasks, std::int32_t 
     // do the tasks of `set`, ending with `last`.
     const std::size_t subsets = std::size_t{1} << n;
     std::vector<std::size_t> best(subsets * n, infinite);
-    std::vector<std::int8_t> came(subsets * n, -1);
+    std::vector<std::int16_t> came(subsets * n, -1);
     for (std::size_t t = 0; t < n; ++t) {
         if (tasks[t].needs == 0) best[(std::size_t{1} << t) * n + t] = step(start, t);
     }
@@ -591,7 +591,7 @@ std::size_t ScreenWriter::sequence(const std::vector<Task>& tasks, std::int32_t 
                 const std::size_t d = here + step(tasks[last].after, next);
                 if (d < best[wider * n + next]) {
                     best[wider * n + next] = d;
-                    came[wider * n + next] = static_cast<std::int8_t>(last);
+                    came[wider * n + next] = static_cast<std::int16_t>(last);
                 }
             }
         }
@@ -614,7 +614,7 @@ std::size_t ScreenWriter::sequence(const std::vector<Task>& tasks, std::int32_t 
     if (order != nullptr && last < n) {
         for (std::size_t set = all; set != 0;) {
             order->push_back(last);
-            const std::int8_t previous = came[set * n + last];
+            const std::int16_t previous = came[set * n + last];
             set &= ~(std::size_t{1} << last);
             if (previous < 0) break;
             last = static_cast<std::size_t>(previous);
@@ -754,6 +754,7 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
         const std::optional<Start> start = begin(global, scrolls, place, from, target);
         if (!start) continue;
         std::vector<std::vector<RowOption>> choices;
+        choices.reserve(static_cast<std::size_t>(rows_));
         for (std::int32_t row = 0; row < rows_; ++row)
             choices.push_back(rowOptions(row, start->cells, target));
         std::vector<std::size_t> pick(static_cast<std::size_t>(rows_), 0);

@@ -111,7 +111,7 @@ private:
         std::uint32_t needs = 0;  // bit per task that must come first
     };
     struct RowOption {
-        Task::Kind kind;  // run: leave the row to the cell runs
+        Task::Kind kind = Task::Kind::run;  // run: leave the row to the cell runs
         std::int32_t column = 0;
     };
     enum class Global : std::uint8_t { none, clear, reset, scroll };

@@ -117,12 +117,13 @@ private:
             return {};
         case Command::clearLine:
             if (!known) return needCursor();
-            std::fill_n(cells_.begin() + row * columns_, columns_, ' ');
+            std::fill_n(cells_.begin() + static_cast<std::ptrdiff_t>(row) * columns_, columns_, ' ');
             cursor_ = afterClear(set_->behaviour.afterClearLine);
             return {};
         case Command::clearToEndOfRow:
             if (!known) return needCursor();
-            std::fill(cells_.begin() + cursor_, cells_.begin() + (row + 1) * columns_, ' ');
+            std::fill(cells_.begin() + cursor_,
+                cells_.begin() + static_cast<std::ptrdiff_t>(row + 1) * columns_, ' ');
             cursor_ = afterClear(set_->behaviour.afterClearLine);
             return {};
         case Command::home: cursor_ = 0; return {};
