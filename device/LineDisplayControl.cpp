@@ -3,6 +3,7 @@
 #include "device/CharacterSets.h"
 #include "display/Conversions.h"
 #include "display/DispatchError.h"
+#include "display/Literal.h"
 #include "display/ResultCodes.h"
 
 #include <array>
@@ -100,20 +101,15 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
     try {
         Variant result = invokeChecked(op, id, flags, args);
         if (trace_) {
-            std::string outcome;
-            if (op != nullptr && !op->isMethod && !(flags & display::invokePropertyPut)) {
-                outcome = result.describe();
-            } else {
-                const auto code = resultCode_;
-                outcome =
-                    std::to_string(code) + " " + std::string(display::resultCodeName(code).value_or("?"));
-            }
+            const bool isRead = op != nullptr && !op->isMethod && !(flags & display::invokePropertyPut);
+            const std::string outcome =
+                isRead ? display::literal(result) : display::resultLiteral(resultCode_);
             traceCall(op, id, flags, args, outcome, std::chrono::steady_clock::now() - started);
         }
         return result;
     } catch (const DispatchError& e) {
         if (trace_)
-            traceCall(op, id, flags, args, std::string("failed: ") + e.what(),
+            traceCall(op, id, flags, args, "error " + display::quotedLiteral(display::utf16(e.what())),
                 std::chrono::steady_clock::now() - started);
         throw;
     } catch (const std::exception& e) {
@@ -123,7 +119,8 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
         const std::string why =
             (op ? name(*op) : std::to_string(id)) + " failed inside the Line Display control: " + e.what();
         if (trace_)
-            traceCall(op, id, flags, args, "failed: " + why, std::chrono::steady_clock::now() - started);
+            traceCall(op, id, flags, args, "error " + display::quotedLiteral(display::utf16(why)),
+                std::chrono::steady_clock::now() - started);
         throw DispatchError(FailureKind::ControlFault, why);
     }
 }
@@ -131,14 +128,16 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
 void LineDisplayControl::traceCall(const Operation* op, display::DispId id, unsigned flags,
     std::span<const Variant> args, const std::string& outcome,
     std::chrono::steady_clock::duration took) const {
-    std::string what = op ? name(*op) : "dispatch ID " + std::to_string(id);
-    if (flags & display::invokePropertyPut) what = "set " + what;
-    std::string arguments;
-    for (const Variant& arg : args) {
-        if (!arguments.empty()) arguments += ", ";
-        arguments += arg.describe();
+    // The line is a statement of the script language (see Trace.h); a call
+    // by a dispatch ID no operation has cannot be one and becomes a note.
+    std::string statement;
+    for (const Variant& arg : args) statement += " " + display::literal(arg);
+    if (op == nullptr) {
+        trace_->note(deviceName_, "call of dispatch ID " + std::to_string(id) + statement + " -> " + outcome);
+        return;
     }
-    trace_->call(deviceName_, what, arguments, outcome, took);
+    if (flags & display::invokePropertyPut) statement = " =" + statement;
+    trace_->call(deviceName_, name(*op) + statement, outcome, took);
 }
 
 void LineDisplayControl::report(std::string_view what, const std::string& reason) const {
