@@ -77,9 +77,10 @@ device::DeviceProfile profileFor(const CommandSet& set, std::int32_t rows, std::
     return p;
 }
 
-SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace)
+SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace, WireTap wireTap)
     : settings_(std::move(settings)),
       trace_(std::move(trace)),
+      wireTap_(std::move(wireTap)),
       profile_(profileFor(*settings_.commandSet, settings_.rows, settings_.columns)),
       writer_(*settings_.commandSet, settings_.rows, settings_.columns),
       state_(writer_.afterInitialise()) {
@@ -158,6 +159,7 @@ void SerialDisplay::send(const std::string& bytes) {
     }
     bytesSent_ += bytes.size();
     if (trace_) trace_->wire(settings_.deviceName, bytes);
+    if (wireTap_) wireTap_(settings_.deviceName, bytes);
     // Return when the line is free: sleep (without the default 50 us of
     // timer slack) until just before, then yield the last moment away, as
     // waking from a sleep can take longer than a byte's 0.1 ms on the wire.

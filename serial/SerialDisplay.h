@@ -28,10 +28,17 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace serial {
+
+// Sees every block of bytes once it is on its way to the display: the device
+// name and the bytes. Called from whichever thread sends (slow output comes
+// from the control's own thread), so it must be thread-safe.
+using WireTap = std::function<void(std::string_view device, std::string_view bytes)>;
 
 struct SerialSettings {
     std::string deviceName;  // for the trace
@@ -47,8 +54,10 @@ device::DeviceProfile profileFor(const CommandSet& set, std::int32_t rows, std::
 
 class SerialDisplay : public device::ServiceObject {
 public:
-    // A display not yet opened; `trace` (may be null) receives the bytes sent.
-    explicit SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace = nullptr);
+    // A display not yet opened; `trace` (may be null) and `wireTap` (may be
+    // empty) receive the bytes sent.
+    explicit SerialDisplay(
+        SerialSettings settings, std::shared_ptr<device::Trace> trace = nullptr, WireTap wireTap = {});
 
     const device::DeviceProfile& profile() const override { return profile_; }
     void claim(std::chrono::milliseconds timeout) override;
@@ -74,6 +83,7 @@ private:
 
     SerialSettings settings_;
     std::shared_ptr<device::Trace> trace_;
+    WireTap wireTap_;
     device::DeviceProfile profile_;
     ScreenWriter writer_;
     DeviceState state_;
