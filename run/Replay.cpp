@@ -1,0 +1,187 @@
+#include "run/Replay.h"
+
+#include "device/Trace.h"
+#include "display/Conversions.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+namespace run {
+namespace {
+
+// "2026-12-08T10:00:00.000001Z", as Trace writes the time.
+bool looksLikeTime(std::string_view stamp) {
+    return stamp.size() >= 20 && std::isdigit(static_cast<unsigned char>(stamp.front())) != 0 &&
+           stamp.back() == 'Z' && stamp.find('T') != std::string_view::npos;
+}
+
+// A call's line ends with its duration as a comment: "... -> OPOS_SUCCESS  # 0.012 ms".
+bool looksLikeCall(std::string_view tail) {
+    return tail.find(" -> ") != std::string_view::npos && tail.ends_with(" ms") &&
+           tail.find("  # ") != std::string_view::npos;
+}
+
+bool startsWithOperation(std::string_view tail) {
+    const std::string_view word = tail.substr(0, tail.find(' '));
+    return std::any_of(display::operations.begin(), display::operations.end(),
+        [word](const display::Operation& op) { return op.name == word; });
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The bytes of "wire <n> bytes: 1B 40 ...", or nothing if the text is not one.
+std::optional<std::string> wireLine(std::string_view tail) {
+    if (!tail.starts_with("wire ")) return std::nullopt;
+    tail.remove_prefix(5);
+    std::size_t count = 0, i = 0;
+    while (i < tail.size() && std::isdigit(static_cast<unsigned char>(tail[i])) != 0 && count < 100000000)
+        count = count * 10 + static_cast<std::size_t>(tail[i++] - '0');
+    if (i == 0 || tail.substr(i, 8) != " bytes: ") return std::nullopt;
+    tail.remove_prefix(i + 8);
+    std::string bytes;
+    for (std::size_t at = 0; at < tail.size(); at += 3) {
+        const int hi = hexDigit(tail[at]), lo = at + 1 < tail.size() ? hexDigit(tail[at + 1]) : -1;
+        if (hi < 0 || lo < 0 || (at + 2 < tail.size() && tail[at + 2] != ' ')) return std::nullopt;
+        bytes += static_cast<char>(hi * 16 + lo);
+    }
+    if (bytes.size() != count) return std::nullopt;
+    return bytes;
+}
+
+int columnAt(std::string_view line, std::size_t offset) {
+    int column = 1;
+    for (std::size_t i = 0; i < offset && i < line.size(); ++i)
+        if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) ++column;
+    return column;
+}
+
+// Where two byte streams part, as a message; nothing when one is the start of the other.
+std::optional<std::string> parting(const std::string& sent, const std::string& recorded, bool whole) {
+    const std::size_t common = std::min(sent.size(), recorded.size());
+    std::size_t k = 0;
+    while (k < common && sent[k] == recorded[k]) ++k;
+    if (k == common && (!whole || sent.size() == recorded.size())) return std::nullopt;
+    const auto piece = [k](const std::string& s) {
+        if (k >= s.size()) return std::string("nothing more");
+        return device::hexBytes(s.substr(k, 8)) + (s.size() > k + 8 ? " ..." : "");
+    };
+    return "from byte " + std::to_string(k) + " on the display was sent " + piece(sent) + ", the trace has " +
+           piece(recorded) + " (" + std::to_string(sent.size()) + " bytes sent, " +
+           std::to_string(recorded.size()) + " recorded)";
+}
+
+}  // namespace
+
+RecordedTrace parseTrace(std::string_view text, const std::string& file) {
+    RecordedTrace trace;
+    trace.file = file;
+    int lineNumber = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+        const std::size_t space = line.find(' ');
+        if (space == std::string_view::npos || !looksLikeTime(line.substr(0, space))) {
+            throw ParseError(Location{file, lineNumber, 1},
+                "this is not a line of a device trace (those start with the time, as "
+                "2026-12-08T10:00:00.000000Z)");
+        }
+        const std::string_view rest = line.substr(space + 1);
+        // The device's name may hold blanks: the first split whose tail reads
+        // as a call or a wire line is the one.
+        std::optional<ParseError> firstError;
+        bool taken = false;
+        for (std::size_t split = rest.find(' '); split != std::string_view::npos && !taken;
+             split = rest.find(' ', split + 1)) {
+            const std::string device(rest.substr(0, split));
+            const std::string_view tail = rest.substr(split + 1);
+            if (device.empty()) continue;
+            if (const auto bytes = wireLine(tail)) {
+                trace.wire[device] += *bytes;
+                taken = true;
+                continue;
+            }
+            if (!looksLikeCall(tail)) continue;
+            try {
+                const Location at{file, lineNumber, columnAt(line, space + 1 + split + 1)};
+                std::vector<Statement> parsed = parseStatements(tail, at);
+                if (parsed.size() == 1 && parsed[0].outcome && parsed[0].kind != Statement::Kind::press &&
+                    parsed[0].isAction()) {
+                    const auto it = trace.wire.find(device);
+                    trace.calls.push_back(
+                        {std::move(parsed[0]), device, it == trace.wire.end() ? 0 : it->second.size()});
+                    taken = true;
+                }
+            } catch (const ParseError& e) {
+                if (!firstError && startsWithOperation(tail)) firstError = e;
+            }
+        }
+        if (!taken && firstError) throw *firstError;
+        // Anything else is a note: a failure's reason, a call no operation has.
+    }
+    return trace;
+}
+
+void replay(const RecordedTrace& trace, Target& target, DeviceFacts& facts, const std::string& device,
+    Reporter& reporter) {
+    std::set<std::string> devices;
+    for (const auto& call : trace.calls) devices.insert(call.device);
+    for (const auto& [name, bytes] : trace.wire) devices.insert(name);
+    if (!device.empty() && devices.size() > 1)
+        throw RunError("the trace has calls of " + std::to_string(devices.size()) +
+                       " devices; --device can stand for one only");
+    const auto mapped = [&device](const std::string& recorded) { return device.empty() ? recorded : device; };
+
+    reporter.beginSuite(trace.file);
+    Session session(target, facts);
+    const WireLog* wire = target.wire();
+    std::set<std::string> parted;  // devices whose wire already went another way
+    std::vector<Finding> findings;
+    for (std::size_t i = 0; i < trace.calls.size(); ++i) {
+        const RecordedTrace::Call& call = trace.calls[i];
+        Statement s = call.statement;
+        if (!device.empty() && s.operation->name == "Open" && s.values[0].kind == Value::Kind::text &&
+            display::utf8(s.values[0].text) == call.device) {
+            s.values[0] = Value{Value::Kind::device, {}, 0, {}, {}};
+        }
+        reporter.progress(i, trace.calls.size(), lineOf(s.where) + " " + s.source);
+        findings.clear();
+        session.execute(s, nullptr, findings);
+        for (const Finding& f : findings) reporter.report(f);
+
+        if (wire == nullptr || parted.count(call.device) != 0) continue;
+        const auto it = trace.wire.find(call.device);
+        const std::string recorded =
+            it == trace.wire.end() ? std::string() : it->second.substr(0, call.wireBefore);
+        if (const auto why = parting(wire->stream(mapped(call.device)), recorded, false)) {
+            parted.insert(call.device);
+            reporter.report(
+                {Finding::Status::fail, lineOf(s.where), "wire of \"" + call.device + "\"", *why, {}});
+        }
+    }
+    if (trace.wire.empty()) return;
+    const std::string end = trace.file + ":end";
+    if (wire == nullptr) {
+        reporter.report(
+            {Finding::Status::skip, end, "wire", "this target cannot see the bytes sent to a display", {}});
+        return;
+    }
+    session.settle();
+    for (const auto& [name, recorded] : trace.wire) {
+        const std::string sent = wire->stream(mapped(name));
+        const auto why = parting(sent, recorded, true);
+        reporter.report({why ? Finding::Status::fail : Finding::Status::pass, end,
+            "wire of \"" + name + "\": " + std::to_string(recorded.size()) + " bytes as recorded",
+            why.value_or(""), {}});
+    }
+}
+
+}  // namespace run
