@@ -148,21 +148,30 @@ void LineDisplayControl::report(std::string_view what, const std::string& reason
 
 template <typename F>
 std::int32_t LineDisplayControl::guarded(const Operation& op, F&& call) {
+    // Slow output that failed on the channel's thread since the last call
+    // counts before this call: the device may be gone.
+    if (session_) {
+        if (const auto failure = session_->channel.takeFailure()) deviceFailed("slow output", *failure);
+    }
     try {
         return call();
     } catch (const DeviceFailure& failure) {
         const std::int32_t code = failure.code();
-        report(name(op) + " gives " + std::to_string(code) + " " +
-                   std::string(display::resultCodeName(code).value_or("")),
-            failure.what());
-        if (session_ && session_->enabled && code == OPOS_E_OFFLINE) {
-            // What the device shows is what it showed before the failure:
-            // the application's picture goes back to it, pending output with it.
-            session_->offline = true;
-            session_->channel.dropPending();
-            session_->model = session_->channel.shown();
-        }
+        deviceFailed(name(op) + " gives " + std::to_string(code) + " " +
+                         std::string(display::resultCodeName(code).value_or("")),
+            failure);
         return code;
+    }
+}
+
+void LineDisplayControl::deviceFailed(const std::string& what, const DeviceFailure& failure) {
+    report(what, failure.what());
+    if (session_ && session_->enabled && failure.code() == OPOS_E_OFFLINE) {
+        // What the device shows is what it showed before the failure:
+        // the application's picture goes back to it, pending output with it.
+        session_->offline = true;
+        session_->channel.dropPending();
+        session_->model = session_->channel.shown();
     }
 }
 

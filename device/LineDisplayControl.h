@@ -95,6 +95,9 @@ private:
     // Runs one call on the device; a DeviceFailure becomes its result code.
     template <typename F>
     std::int32_t guarded(const display::Operation& op, F&& call);
+    // Reports a device failure and, when it took an enabled device away,
+    // makes the device offline.
+    void deviceFailed(const std::string& what, const DeviceFailure& failure);
     void traceCall(const display::Operation* op, display::DispId id, unsigned flags,
         std::span<const display::Variant> args, const std::string& outcome,
         std::chrono::steady_clock::duration took) const;

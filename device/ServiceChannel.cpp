@@ -1,6 +1,7 @@
 #include "device/ServiceChannel.h"
 
 #include <exception>
+#include <utility>
 
 namespace device {
 
@@ -26,8 +27,9 @@ void ServiceChannel::deliver(DisplayOp operation, std::chrono::milliseconds wait
 void ServiceChannel::showPendingNow() {
     std::lock_guard lock(mutex_);
     while (!queue_.empty()) {
-        applyLocked(queue_.front().operation);
+        const Pending next = std::move(queue_.front());
         queue_.pop_front();
+        applyLocked(next.operation);  // may drop the rest
     }
     interruptPause();
 }
@@ -35,7 +37,7 @@ void ServiceChannel::showPendingNow() {
 DisplayModel ServiceChannel::clearDiscardingPending() {
     std::lock_guard lock(mutex_);
     if (queue_.empty()) {
-        applyLocked(op::Clear{});
+        service_->apply(op::Clear{});  // the caller's own call: a failure is its failure
     } else {
         // The discarded characters were already in the application's model
         // (its cursors moved past them), and they may lie outside the window
@@ -74,6 +76,11 @@ std::string ServiceChannel::lastFault() const {
     return lastFault_;
 }
 
+std::optional<DeviceFailure> ServiceChannel::takeFailure() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(failure_, std::nullopt);
+}
+
 void ServiceChannel::run(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
     while (true) {
@@ -81,12 +88,13 @@ void ServiceChannel::run(const std::stop_token& stop) {
         if (stop.stop_requested()) return;
         Pending next = std::move(queue_.front());
         queue_.pop_front();
+        const auto generation = generation_;
         applyLocked(next.operation);
         if (next.waitAfter.count() > 0) {
             // The pause ends early when pending output is shown, discarded
-            // or dropped (the generation changes) or the channel closes.
+            // or dropped (the generation changes), the device failed, or
+            // the channel closes.
             pausing_ = true;
-            const auto generation = generation_;
             changed_.wait_for(lock, stop, next.waitAfter, [&] { return generation_ != generation; });
             pausing_ = false;
         }
@@ -97,6 +105,12 @@ void ServiceChannel::run(const std::stop_token& stop) {
 void ServiceChannel::applyLocked(const DisplayOp& operation) {
     try {
         service_->apply(operation);
+    } catch (const DeviceFailure& e) {
+        // The device is gone: what is still pending cannot reach it either.
+        lastFault_ = e.what();
+        failure_ = e;
+        queue_.clear();
+        interruptPause();
     } catch (const std::exception& e) {
         lastFault_ = e.what();
     }
