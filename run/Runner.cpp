@@ -261,7 +261,8 @@ bool Session::execute(
             if (shows == s.text) {
                 report(Finding::Status::pass, "");
             } else {
-                report(Finding::Status::fail, s.control + " shows " + display::quotedLiteral(shows));
+                report(Finding::Status::fail, s.control + " shows " + display::quotedLiteral(shows) +
+                                                  ", expected " + display::quotedLiteral(s.text));
             }
             return true;
         }
@@ -379,7 +380,7 @@ void Session::expectWire(const Statement& s, Finding& f) {
         return;
     }
     f.status = Finding::Status::fail;
-    f.detail = "the last action sent " + bytesText(sent);
+    f.detail = "the last action sent " + bytesText(sent) + ", expected " + bytesText(s.bytes);
 }
 
 void runScript(const Script& script, Target& target, DeviceFacts& facts, Reporter& reporter) {
