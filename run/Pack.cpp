@@ -104,11 +104,16 @@ PackCase::Need need(std::string_view text, const Location& at) {
     if (propertyNamed(n.property) == nullptr)
         throw ParseError(at, "\"" + n.property + "\" is no property a need can read");
     for (const std::string_view op : ops) {
-        if (text.substr(nameEnd).starts_with(op)) {
-            n.op = std::string(op);
-            n.value = std::string(text.substr(nameEnd + op.size()));
-            if (n.value.empty()) break;
+        if (!text.substr(nameEnd).starts_with(op)) continue;
+        n.op = std::string(op);
+        n.value = std::string(text.substr(nameEnd + op.size()));
+        if (n.value.empty()) break;
+        if (op == "~" || op == "!~" || n.value == "true" || n.value == "false") return n;
+        try {
+            display::textToInt32(display::utf16(n.value));
             return n;
+        } catch (const display::DispatchError&) {
+            break;
         }
     }
     throw ParseError(

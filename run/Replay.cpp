@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
+#include <thread>
 
 namespace run {
 namespace {
@@ -14,6 +17,33 @@ namespace {
 bool looksLikeTime(std::string_view stamp) {
     return stamp.size() >= 20 && std::isdigit(static_cast<unsigned char>(stamp.front())) != 0 &&
            stamp.back() == 'Z' && stamp.find('T') != std::string_view::npos;
+}
+
+// The time of a line in microseconds since 1970, or nothing when it is not
+// a time as Trace writes it.
+std::optional<std::chrono::microseconds> timeOf(std::string_view stamp) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    long long micro = 0;
+    char z = 0;
+    const std::string text(stamp);
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%6lld%c", &year, &month, &day, &hour, &minute,
+            &second, &micro, &z) != 8 ||
+        z != 'Z')
+        return std::nullopt;
+    const std::chrono::year_month_day date{std::chrono::year(year),
+        std::chrono::month(static_cast<unsigned>(month)), std::chrono::day(static_cast<unsigned>(day))};
+    if (!date.ok()) return std::nullopt;
+    using namespace std::chrono;
+    return duration_cast<microseconds>(sys_days(date).time_since_epoch()) + hours(hour) + minutes(minute) +
+           seconds(second) + microseconds(micro);
+}
+
+// The duration a call's line ends with ("  # 0.012 ms").
+std::chrono::microseconds durationOf(std::string_view tail) {
+    const std::size_t hash = tail.rfind("  # ");
+    if (hash == std::string_view::npos) return {};
+    const double ms = std::atof(std::string(tail.substr(hash + 4)).c_str());
+    return std::chrono::microseconds(static_cast<long long>(ms * 1000.0));
 }
 
 // A call's line ends with its duration as a comment: "... -> OPOS_SUCCESS  # 0.012 ms".
@@ -80,6 +110,10 @@ std::optional<std::string> parting(const std::string& sent, const std::string& r
 RecordedTrace parseTrace(std::string_view text, const std::string& file) {
     RecordedTrace trace;
     trace.file = file;
+    // Each device's wire lines with their times, to tell which came before a call began.
+    std::map<std::string, std::vector<std::pair<std::chrono::microseconds, std::size_t>>, std::less<>>
+        wireTimes;
+    std::optional<std::chrono::microseconds> previous;  // the time of the line before
     int lineNumber = 0;
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t end = std::min(text.find('\n', pos), text.size());
@@ -89,7 +123,8 @@ RecordedTrace parseTrace(std::string_view text, const std::string& file) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) continue;
         const std::size_t space = line.find(' ');
-        if (space == std::string_view::npos || !looksLikeTime(line.substr(0, space))) {
+        const auto time = space == std::string_view::npos ? std::nullopt : timeOf(line.substr(0, space));
+        if (!time || !looksLikeTime(line.substr(0, space))) {
             throw ParseError(Location{file, lineNumber, 1},
                 "this is not a line of a device trace (those start with the time, as "
                 "2026-12-08T10:00:00.000000Z)");
@@ -99,6 +134,7 @@ RecordedTrace parseTrace(std::string_view text, const std::string& file) {
         // as a call or a wire line is the one.
         std::optional<ParseError> firstError;
         bool taken = false;
+        const std::size_t firstSplit = rest.find(' ');
         for (std::size_t split = rest.find(' '); split != std::string_view::npos && !taken;
              split = rest.find(' ', split + 1)) {
             const std::string device(rest.substr(0, split));
@@ -106,6 +142,7 @@ RecordedTrace parseTrace(std::string_view text, const std::string& file) {
             if (device.empty()) continue;
             if (const auto bytes = wireLine(tail)) {
                 trace.wire[device] += *bytes;
+                wireTimes[device].emplace_back(*time, trace.wire[device].size());
                 taken = true;
                 continue;
             }
@@ -116,15 +153,29 @@ RecordedTrace parseTrace(std::string_view text, const std::string& file) {
                 if (parsed.size() == 1 && parsed[0].outcome && parsed[0].kind != Statement::Kind::press &&
                     parsed[0].isAction()) {
                     const auto it = trace.wire.find(device);
-                    trace.calls.push_back(
-                        {std::move(parsed[0]), device, it == trace.wire.end() ? 0 : it->second.size()});
+                    RecordedTrace::Call call{
+                        std::move(parsed[0]), device, it == trace.wire.end() ? 0 : it->second.size(), 0, {}};
+                    const auto started = *time - durationOf(tail);
+                    for (const auto& [when, size] : wireTimes[device]) {
+                        if (when < started) call.wireAtStart = size;
+                    }
+                    if (previous && started > *previous) call.gap = started - *previous;
+                    trace.calls.push_back(std::move(call));
                     taken = true;
                 }
             } catch (const ParseError& e) {
-                if (!firstError && startsWithOperation(tail)) firstError = e;
+                // A call's line that does not read is a mistake when it names
+                // a device of the trace (or its first word is the device);
+                // elsewhere the words are a note's.
+                const bool knownDevice =
+                    split == firstSplit || trace.wire.count(device) != 0 ||
+                    std::any_of(trace.calls.begin(), trace.calls.end(),
+                        [&](const RecordedTrace::Call& c) { return c.device == device; });
+                if (!firstError && knownDevice && startsWithOperation(tail)) firstError = e;
             }
         }
         if (!taken && firstError) throw *firstError;
+        previous = *time;
         // Anything else is a note: a failure's reason, a call no operation has.
     }
     return trace;
@@ -153,6 +204,15 @@ void replay(const RecordedTrace& trace, Target& target, DeviceFacts& facts, cons
             s.values[0] = Value{Value::Kind::device, {}, 0, {}, {}};
         }
         reporter.progress(i, trace.calls.size(), lineOf(s.where) + " " + s.source);
+        if (wire != nullptr) {
+            // Slow output the recording had seen reach the line before this call.
+            using Clock = std::chrono::steady_clock;
+            const auto deadline =
+                Clock::now() + std::min<Clock::duration>(
+                                   call.gap + std::chrono::milliseconds(200), std::chrono::seconds(10));
+            while (wire->streamSize(mapped(call.device)) < call.wireAtStart && Clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         findings.clear();
         session.execute(s, nullptr, findings);
         for (const Finding& f : findings) reporter.report(f);

@@ -28,4 +28,13 @@ std::string WireLog::stream(std::string_view device) const {
     return bytes;
 }
 
+std::size_t WireLog::streamSize(std::string_view device) const {
+    std::lock_guard lock(mutex_);
+    std::size_t size = 0;
+    for (const Block& block : blocks_) {
+        if (block.device == device) size += block.bytes.size();
+    }
+    return size;
+}
+
 }  // namespace run

@@ -40,8 +40,9 @@ public:
     std::size_t mark() const;
     // The bytes of every device sent after the mark.
     std::string since(std::size_t mark) const;
-    // Everything one device sent.
+    // Everything one device sent, and how many bytes that is.
     std::string stream(std::string_view device) const;
+    std::size_t streamSize(std::string_view device) const;
 
 private:
     struct Block {
