@@ -6,6 +6,10 @@
 #include "display/Literal.h"
 #include "display/ResultCodes.h"
 
+#ifdef LDT_SEEDED_FAULTS
+#include "SeededFaults.h"
+#endif
+
 #include <array>
 #include <chrono>
 #include <exception>
@@ -99,7 +103,16 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
     const auto started = timed ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
     const Operation* op = display::findOperation(id);
     try {
+#ifdef LDT_SEEDED_FAULTS
+        // Test builds only: a seeded fault may answer instead of the rules, or change their answer.
+        const std::int32_t codeBefore = resultCode_;
+        const std::optional<Variant> seeded =
+            op ? SeededFaults::before(*this, *op, flags, args) : std::nullopt;
+        Variant result = seeded ? *seeded : invokeChecked(op, id, flags, args);
+        if (op && !seeded) SeededFaults::after(*this, *op, flags, args, result, codeBefore);
+#else
         Variant result = invokeChecked(op, id, flags, args);
+#endif
         if (trace_) {
             const bool isRead = op != nullptr && !op->isMethod && !(flags & display::invokePropertyPut);
             const std::string outcome =

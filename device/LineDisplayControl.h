@@ -64,6 +64,10 @@ public:
     void waitUntilIdle() const;
 
 private:
+    // The test-only seam that seeds faults into this object (tests/run); no
+    // normal build defines or calls it.
+    friend class SeededFaults;
+
     // Per-window settings that the display model does not hold.
     struct WindowSettings {
         bool cursorUpdate = true;
