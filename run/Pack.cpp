@@ -21,13 +21,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-int columnAt(std::string_view line, std::size_t offset) {
-    int column = 1;
-    for (std::size_t i = 0; i < offset && i < line.size(); ++i)
-        if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) ++column;
-    return column;
-}
-
 // A piece of a line with where it starts in it.
 struct Cell {
     std::string_view text;
@@ -76,16 +69,6 @@ const display::Operation* propertyNamed(std::string_view name) {
         if (!op.isMethod && op.name == name) return &op;
     }
     return nullptr;
-}
-
-bool valueFits(const Value& v, display::VariantType type) {
-    switch (type) {
-    case display::VariantType::Int32: return v.kind == Value::Kind::integer;
-    case display::VariantType::Boolean: return v.kind == Value::Kind::boolean;
-    case display::VariantType::String: return v.kind == Value::Kind::text || v.kind == Value::Kind::device;
-    case display::VariantType::Empty: break;
-    }
-    return false;
 }
 
 bool usesUnplug(const std::vector<Statement>& statements) {
@@ -197,9 +180,7 @@ Pack parsePack(const std::vector<PackFile>& files) {
             const std::string_view content = trim(withoutComment(line));
             if (content.empty()) continue;
             const Location lineStart{file.name, lineNumber, 1};
-            const auto at = [&](std::size_t offset) {
-                return Location{file.name, lineNumber, columnAt(line, offset)};
-            };
+            const auto at = [&](std::size_t offset) { return locationIn(line, offset, lineStart); };
             const std::size_t contentAt = static_cast<std::size_t>(content.data() - line.data());
 
             if (content.starts_with("rule ") || content.starts_with("state ")) {

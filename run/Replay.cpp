@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -58,12 +59,6 @@ bool startsWithOperation(std::string_view tail) {
         [word](const display::Operation& op) { return op.name == word; });
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // The bytes of "wire <n> bytes: 1B 40 ...", or nothing if the text is not one.
 std::optional<std::string> wireLine(std::string_view tail) {
     if (!tail.starts_with("wire ")) return std::nullopt;
@@ -75,19 +70,16 @@ std::optional<std::string> wireLine(std::string_view tail) {
     tail.remove_prefix(i + 8);
     std::string bytes;
     for (std::size_t at = 0; at < tail.size(); at += 3) {
-        const int hi = hexDigit(tail[at]), lo = at + 1 < tail.size() ? hexDigit(tail[at + 1]) : -1;
-        if (hi < 0 || lo < 0 || (at + 2 < tail.size() && tail[at + 2] != ' ')) return std::nullopt;
-        bytes += static_cast<char>(hi * 16 + lo);
+        unsigned value = 0;
+        const char* pair = tail.data() + at;
+        const auto [end, error] =
+            std::from_chars(pair, pair + std::min<std::size_t>(2, tail.size() - at), value, 16);
+        if (error != std::errc() || end != pair + 2 || (at + 2 < tail.size() && tail[at + 2] != ' '))
+            return std::nullopt;
+        bytes += static_cast<char>(value);
     }
     if (bytes.size() != count) return std::nullopt;
     return bytes;
-}
-
-int columnAt(std::string_view line, std::size_t offset) {
-    int column = 1;
-    for (std::size_t i = 0; i < offset && i < line.size(); ++i)
-        if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) ++column;
-    return column;
 }
 
 // Where two byte streams part, as a message; nothing when one is the start of the other.
@@ -148,7 +140,7 @@ RecordedTrace parseTrace(std::string_view text, const std::string& file) {
             }
             if (!looksLikeCall(tail)) continue;
             try {
-                const Location at{file, lineNumber, columnAt(line, space + 1 + split + 1)};
+                const Location at = locationIn(line, space + 1 + split + 1, Location{file, lineNumber, 1});
                 std::vector<Statement> parsed = parseStatements(tail, at);
                 if (parsed.size() == 1 && parsed[0].outcome && parsed[0].kind != Statement::Kind::press &&
                     parsed[0].isAction()) {

@@ -236,19 +236,6 @@ std::size_t invalidUtf8At(std::string_view text) {
     return std::string_view::npos;
 }
 
-Location locationOf(std::string_view text, std::size_t offset, const Location& start) {
-    Location at = start;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++at.line;
-            at.column = 1;
-        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            ++at.column;
-        }
-    }
-    return at;
-}
-
 const char* typeWord(display::VariantType type) {
     switch (type) {
     case display::VariantType::Int32: return "a whole number";
@@ -257,16 +244,6 @@ const char* typeWord(display::VariantType type) {
     case display::VariantType::Empty: break;
     }
     return "nothing";
-}
-
-bool fits(const Value& v, display::VariantType type) {
-    switch (type) {
-    case display::VariantType::Int32: return v.kind == Value::Kind::integer;
-    case display::VariantType::Boolean: return v.kind == Value::Kind::boolean;
-    case display::VariantType::String: return v.kind == Value::Kind::text || v.kind == Value::Kind::device;
-    case display::VariantType::Empty: return v.kind == Value::Kind::empty;
-    }
-    return false;
 }
 
 std::string captionList(const std::vector<const app::Control*>& rows) {
@@ -411,7 +388,7 @@ private:
                                      " arguments, found " + std::to_string(i));
                 const Token& at = peek();
                 Value v = value();
-                if (!fits(v, params[i]))
+                if (!valueFits(v, params[i]))
                     fail(at, "argument " + std::to_string(i + 1) + " of " + std::string(op.name) + " is " +
                                  typeWord(params[i]));
                 s.values.push_back(std::move(v));
@@ -427,7 +404,8 @@ private:
             s.kind = Statement::Kind::write;
             const Token& at = peek();
             Value v = value();
-            if (!fits(v, op.valueType)) fail(at, std::string(op.name) + " takes " + typeWord(op.valueType));
+            if (!valueFits(v, op.valueType))
+                fail(at, std::string(op.name) + " takes " + typeWord(op.valueType));
             s.values.push_back(std::move(v));
             s.outcome = outcome(display::VariantType::Int32);
             return s;
@@ -451,7 +429,7 @@ private:
         }
         const Token& at = peek();
         o.value = value();
-        if (!fits(o.value, type)) fail(at, std::string("the outcome here is ") + typeWord(type));
+        if (!valueFits(o.value, type)) fail(at, std::string("the outcome here is ") + typeWord(type));
         return o;
     }
 
@@ -709,7 +687,7 @@ private:
         const Token& at = peek();
         Outcome o;
         o.value = value();
-        if (!fits(o.value, op.valueType))
+        if (!valueFits(o.value, op.valueType))
             fail(at, std::string(op.name) + " reads as " + typeWord(op.valueType));
         s.outcome = std::move(o);
         return s;
@@ -749,8 +727,31 @@ ParseError::ParseError(Location where, const std::string& message)
 
 std::vector<Statement> parseStatements(std::string_view text, const Location& start) {
     if (const auto bad = invalidUtf8At(text); bad != std::string_view::npos)
-        throw ParseError(locationOf(text, bad, start), "this is not UTF-8 text");
+        throw ParseError(locationIn(text, bad, start), "this is not UTF-8 text");
     return Parser(text, Lexer(text, start).tokens()).statements();
+}
+
+Location locationIn(std::string_view text, std::size_t offset, const Location& start) {
+    Location at = start;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++at.line;
+            at.column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++at.column;
+        }
+    }
+    return at;
+}
+
+bool valueFits(const Value& v, display::VariantType type) {
+    switch (type) {
+    case display::VariantType::Int32: return v.kind == Value::Kind::integer;
+    case display::VariantType::Boolean: return v.kind == Value::Kind::boolean;
+    case display::VariantType::String: return v.kind == Value::Kind::text || v.kind == Value::Kind::device;
+    case display::VariantType::Empty: return v.kind == Value::Kind::empty;
+    }
+    return false;
 }
 
 std::vector<Assignment> parseAssignments(std::string_view text, const Location& start) {

@@ -147,6 +147,13 @@ std::vector<Assignment> parseAssignments(std::string_view text, const Location& 
 // Values separated by "or" (the results a pack case accepts).
 std::vector<Value> parseAlternatives(std::string_view text, const Location& start);
 
+// Where the byte at `offset` of a text that begins at `start` is (columns
+// count characters).
+Location locationIn(std::string_view text, std::size_t offset, const Location& start);
+
+// Whether a value is of the kind an operation's argument or value of this type takes.
+bool valueFits(const Value& value, display::VariantType type);
+
 // The integer a result name stands for ("OPOS_E_ILLEGAL"), if it is one.
 std::optional<std::int32_t> resultNamed(std::string_view name);
 
