@@ -10,7 +10,15 @@ ServiceChannel::ServiceChannel(std::unique_ptr<ServiceObject> service)
 
 ServiceChannel::~ServiceChannel() {
     dropPending();
-    worker_.request_stop();
+    {
+        // Asked under the lock the worker checks it under, then woken: it
+        // cannot miss the request between looking and waiting. (Waiting on
+        // the stop token itself sometimes missed it with MinGW's threads,
+        // and the join hung.)
+        std::lock_guard lock(mutex_);
+        worker_.request_stop();
+    }
+    changed_.notify_all();
     worker_.join();
 }
 
@@ -84,7 +92,7 @@ std::optional<DeviceFailure> ServiceChannel::takeFailure() {
 void ServiceChannel::run(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
     while (true) {
-        changed_.wait(lock, stop, [this] { return !queue_.empty(); });
+        changed_.wait(lock, [&] { return !queue_.empty() || stop.stop_requested(); });
         if (stop.stop_requested()) return;
         Pending next = std::move(queue_.front());
         queue_.pop_front();
@@ -95,7 +103,8 @@ void ServiceChannel::run(const std::stop_token& stop) {
             // or dropped (the generation changes), the device failed, or
             // the channel closes.
             pausing_ = true;
-            changed_.wait_for(lock, stop, next.waitAfter, [&] { return generation_ != generation; });
+            changed_.wait_for(
+                lock, next.waitAfter, [&] { return generation_ != generation || stop.stop_requested(); });
             pausing_ = false;
         }
         changed_.notify_all();  // idle waiters look again
