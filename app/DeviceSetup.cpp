@@ -1,7 +1,7 @@
 #include "app/DeviceSetup.h"
 
 #include "device/SimulatedDisplay.h"
-#include "serial/CommandSet.h"
+#include "model/CommandSet.h"
 #include "serial/SerialDisplay.h"
 
 #include <cstdlib>
@@ -39,13 +39,13 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config, const serial::WireT
             continue;
         }
         if (entry.service == device::DeviceEntry::Service::simulated) {
-            const device::DeviceProfile profile = *device::findProfile(entry.profile);
+            const model::DeviceProfile profile = *model::findProfile(entry.profile);
             registry->add(
                 entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace);
             continue;
         }
         const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
-            serial::findCommandSet(entry.commandSet), entry.rows, entry.columns};
+            model::findCommandSet(entry.commandSet), entry.rows, entry.columns};
         registry->add(
             entry.name,
             [settings, trace, wireTap] {
@@ -59,7 +59,7 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config, const serial::WireT
 
 DeviceSetup setUpDevicesFromEnvironment(const serial::WireTap& wireTap) {
     std::vector<std::string_view> names;
-    for (const serial::CommandSet& set : serial::commandSets()) names.push_back(set.name);
+    for (const model::CommandSet& set : model::commandSets()) names.push_back(set.name);
     const auto places = device::configPlaces([](const char* name) { return std::getenv(name); });
     return setUpDevices(device::loadDeviceConfig(places, names), wireTap);
 }

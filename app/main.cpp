@@ -4,19 +4,20 @@
 // (the built-in simulated displays plus any configured serial displays; see
 // device/DeviceConfig.h), registers the built-in Line Display control object
 // under its ProgID serving those devices, creates the control instance from
-// that ProgID, and shows the window Step1 around it. The program reads no
+// that ProgID, and shows the window Step1 around it. Should the control
+// not be created, the window opens all the same, a message box and standard
+// error say why, and each click says so again. The program reads no
 // command line of its own; problems in the device configuration are written
 // to standard error at start and again when such a device is opened.
+#include "app/Console.h"
 #include "app/DeviceSetup.h"
 #include "app/qt/AppIcon.h"
 #include "app/qt/Step1.h"
-#include "device/Registry.h"
-#include "display/OPOSLineDisplay.h"
+#include "device/LineDisplayControl.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
-#include <exception>
 #include <iostream>
 #include <memory>
 
@@ -36,22 +37,16 @@ int main(int, char** argv) {
 
     display::ControlFactory factory;
     device::registerBuiltInControl(factory, devices.registry);
+    app::StartedControl started = app::startControl(factory);
 
-    std::unique_ptr<display::OPOSLineDisplay> control;
-    try {
-        control = std::make_unique<display::OPOSLineDisplay>(factory.create(display::lineDisplayProgId));
-    } catch (const std::exception& e) {
-        // The window cannot work without its control: say so and stop.
-        const QString line = QStringLiteral("The Line Display control object (%1) could not be created: %2")
-                                 .arg(QString::fromUtf8(display::lineDisplayProgId.data(),
-                                          static_cast<qsizetype>(display::lineDisplayProgId.size())),
-                                     QString::fromUtf8(e.what()));
-        std::cerr << line.toStdString() << std::endl;
-        QMessageBox::critical(nullptr, QApplication::applicationName(), line);
-        return 1;
-    }
-
-    app::qt::Step1 window(std::move(control));
+    app::qt::Step1 window(std::move(started.control));
     window.show();
+    if (!started.problem.empty()) {
+        // The window still opens: every click then says why nothing works,
+        // which tells the user more than a program that will not start.
+        const QString line = QString::fromStdString(started.problem);
+        std::cerr << started.problem << std::endl;
+        QMessageBox::warning(&window, QApplication::applicationName(), line);
+    }
     return application.exec();
 }

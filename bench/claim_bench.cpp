@@ -12,6 +12,7 @@
 #include "display/OPOSLineDisplay.h"
 #include "display/Operations.h"
 #include "display/ResultCodes.h"
+#include "model/Utf.h"
 
 #include <unistd.h>
 
@@ -38,8 +39,8 @@ int main(int argc, char** argv) {
     const std::string name = "TQN730.bench." + std::to_string(::getpid());
     auto registry = std::make_shared<device::DeviceRegistry>();
     registry->add(
-        name, [p = *device::findProfile("TQN730")] { return std::make_unique<device::SimulatedDisplay>(p); });
-    const Variant deviceName = Variant::fromString(display::utf16(name));
+        name, [p = *model::findProfile("TQN730")] { return std::make_unique<device::SimulatedDisplay>(p); });
+    const Variant deviceName = Variant::fromString(model::utf16(name));
 
     display::OPOSLineDisplay holder(std::make_unique<device::LineDisplayControl>(registry));
     display::OPOSLineDisplay second(std::make_unique<device::LineDisplayControl>(registry));

@@ -9,7 +9,7 @@
 // Usage: click_bench [samples]   (default 31)
 #include "BenchStats.h"
 #include "app/qt/Step1.h"
-#include "device/Registry.h"
+#include "device/LineDisplayControl.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -6,7 +6,6 @@
 // Usage: dispatch_bench [samples]   (default 31)
 #include "BenchStats.h"
 #include "device/LineDisplayControl.h"
-#include "device/Registry.h"
 #include "display/Conversions.h"
 #include "display/OPOSLineDisplay.h"
 #include "display/Operations.h"

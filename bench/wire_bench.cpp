@@ -102,7 +102,7 @@ std::int32_t invoke(device::LineDisplayControl& control, const Step& step) {
 }
 
 // Runs the script on one command set; false when a call failed.
-bool run(const serial::CommandSet& set, bool& withinTargets) {
+bool run(const model::CommandSet& set, bool& withinTargets) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
         std::perror("wire_bench: no pseudo-terminal");
@@ -220,7 +220,7 @@ bool run(const serial::CommandSet& set, bool& withinTargets) {
 int main() {
     bool withinTargets = true;
     bool ok = true;
-    for (const serial::CommandSet& set : serial::commandSets()) ok = run(set, withinTargets) && ok;
+    for (const model::CommandSet& set : model::commandSets()) ok = run(set, withinTargets) && ok;
     std::printf("\n%s\n", !ok             ? "wire benchmark FAILED to run"
                           : withinTargets ? "all targets met"
                                           : "targets MISSED");

@@ -1,6 +1,6 @@
 #include "device/DeviceConfig.h"
 
-#include "device/Profiles.h"
+#include "model/Profiles.h"
 
 #include <toml++/toml.h>
 
@@ -117,10 +117,10 @@ private:
         if (name == "profile") {
             const auto value = text(node, name);
             if (!value) return false;
-            if (!findProfile(*value)) {
+            if (!model::findProfile(*value)) {
                 std::vector<std::string_view> names;
-                names.reserve(profiles.size());
-                for (const auto& p : profiles) names.push_back(p.name);
+                names.reserve(model::profiles.size());
+                for (const auto& p : model::profiles) names.push_back(p.name);
                 return fail(
                     line(node), "unknown profile " + inQuotes(*value) + " (known: " + join(names) + ")");
             }

@@ -1,10 +1,10 @@
 #include "device/LineDisplayControl.h"
 
-#include "device/CharacterSets.h"
-#include "display/Conversions.h"
 #include "display/DispatchError.h"
 #include "display/Literal.h"
 #include "display/ResultCodes.h"
+#include "model/CharacterSets.h"
+#include "model/Utf.h"
 
 #ifdef LDT_SEEDED_FAULTS
 #include "SeededFaults.h"
@@ -78,13 +78,17 @@ Variant zeroOf(VariantType type) {
     }
 }
 
-bool isBlink(std::int32_t attr) { return attr == attribute::blink || attr == attribute::blinkReverse; }
-bool isReverse(std::int32_t attr) { return attr == attribute::reverse || attr == attribute::blinkReverse; }
+bool isBlink(std::int32_t attr) {
+    return attr == model::attribute::blink || attr == model::attribute::blinkReverse;
+}
+bool isReverse(std::int32_t attr) {
+    return attr == model::attribute::reverse || attr == model::attribute::blinkReverse;
+}
 
 }  // namespace
 
 LineDisplayControl::Session::Session(
-    const DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service)
+    const model::DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service)
     : profile(p), claim(name), model(p.rows, p.columns), windows(1), channel(std::move(service)) {
     model.setCharacterSet(p.initialCharacterSet);
     model.setCursorType(p.initialCursorType);
@@ -122,7 +126,7 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
         return result;
     } catch (const DispatchError& e) {
         if (trace_)
-            traceCall(op, id, flags, args, "error " + display::quotedLiteral(display::utf16(e.what())),
+            traceCall(op, id, flags, args, "error " + display::quotedLiteral(model::utf16(e.what())),
                 std::chrono::steady_clock::now() - started);
         throw;
     } catch (const std::exception& e) {
@@ -132,7 +136,7 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
         const std::string why =
             (op ? name(*op) : std::to_string(id)) + " failed inside the Line Display control: " + e.what();
         if (trace_)
-            traceCall(op, id, flags, args, "error " + display::quotedLiteral(display::utf16(why)),
+            traceCall(op, id, flags, args, "error " + display::quotedLiteral(model::utf16(why)),
                 std::chrono::steady_clock::now() - started);
         throw DispatchError(FailureKind::ControlFault, why);
     }
@@ -275,7 +279,7 @@ Variant LineDisplayControl::read(const Operation& op) const {
     if (!session_) return zeroOf(op.valueType);
 
     const Session& s = *session_;
-    const DeviceProfile& p = s.profile;
+    const model::DeviceProfile& p = s.profile;
     const WindowSettings& w = currentSettings();
     const auto i32 = [](std::int32_t v) { return Variant::fromInt32(v); };
     const auto boolean = [](bool v) { return Variant::fromBool(v); };
@@ -298,7 +302,7 @@ Variant LineDisplayControl::read(const Operation& op) const {
     case dispIdOf("PowerState"): {
         // The state is known only while it is being watched: enabled, with
         // notification on, on a device that reports power.
-        if (!s.enabled || s.powerNotify != 1 || p.capPowerReporting == cap::powerNone)
+        if (!s.enabled || s.powerNotify != 1 || p.capPowerReporting == model::cap::powerNone)
             return i32(powerUnknown);
         const bool online = s.channel.call([](ServiceObject& so) { return so.online(); });
         return i32(online ? powerOnline : powerOffOffline);
@@ -321,8 +325,8 @@ Variant LineDisplayControl::read(const Operation& op) const {
     case dispIdOf("CapBlinkRate"): return boolean(p.capBlinkRate);
     case dispIdOf("CapCustomGlyph"): return boolean(p.capCustomGlyph);
     case dispIdOf("CheckHealthText"): return text(s.checkHealthText);
-    case dispIdOf("CharacterSetList"): return text(display::utf16(p.characterSetList));
-    case dispIdOf("CustomGlyphList"): return text(display::utf16(p.customGlyphList));
+    case dispIdOf("CharacterSetList"): return text(model::utf16(p.characterSetList));
+    case dispIdOf("CustomGlyphList"): return text(model::utf16(p.customGlyphList));
     case dispIdOf("CapCharacterSet"): return i32(p.capCharacterSet);
     case dispIdOf("CapICharWait"): return boolean(p.capICharWait);
     case dispIdOf("DeviceColumns"): return i32(p.columns);
@@ -337,10 +341,14 @@ Variant LineDisplayControl::read(const Operation& op) const {
 
 std::int32_t LineDisplayControl::write(const Operation& op, const Variant& value) {
     if (!session_) return OPOS_E_CLOSED;
-    Session& s = *session_;
-    const DeviceProfile& p = s.profile;
+    if (const auto code = writeWhileOpen(op, value)) return *code;
+    if (const std::int32_t code = usable(); code != OPOS_SUCCESS) return code;
+    return writeWhileEnabled(op, value);
+}
 
-    // Properties of the control and the life cycle: open is enough.
+std::optional<std::int32_t> LineDisplayControl::writeWhileOpen(const Operation& op, const Variant& value) {
+    Session& s = *session_;
+    const model::DeviceProfile& p = s.profile;
     switch (op.id) {
     case dispIdOf("DeviceEnabled"): {
         const bool wanted = value.rawBool() != 0;
@@ -366,18 +374,20 @@ std::int32_t LineDisplayControl::write(const Operation& op, const Variant& value
     case dispIdOf("PowerNotify"):
         // Fixed before enabling: the application chooses whether to watch
         // power while the device is still quiet.
-        if (s.enabled || p.capPowerReporting == cap::powerNone) return OPOS_E_ILLEGAL;
+        if (s.enabled || p.capPowerReporting == model::cap::powerNone) return OPOS_E_ILLEGAL;
         if (value.int32() != 0 && value.int32() != 1) return OPOS_E_ILLEGAL;
         s.powerNotify = value.int32();
         return OPOS_SUCCESS;
-    default: break;
+    default: return std::nullopt;
     }
+}
 
-    // Window and device properties: the device must be claimed and enabled.
-    if (const std::int32_t code = usable(); code != OPOS_SUCCESS) return code;
+std::int32_t LineDisplayControl::writeWhileEnabled(const Operation& op, const Variant& value) {
+    Session& s = *session_;
+    const model::DeviceProfile& p = s.profile;
     const std::int32_t v = value.type() == VariantType::Int32 ? value.int32() : value.rawBool();
     WindowSettings& w = currentSettings();
-    DisplayModel& m = s.model;
+    model::DisplayModel& m = s.model;
     switch (op.id) {
     case dispIdOf("CursorUpdate"): w.cursorUpdate = v != 0; return OPOS_SUCCESS;
     case dispIdOf("CursorRow"):
@@ -387,19 +397,19 @@ std::int32_t LineDisplayControl::write(const Operation& op, const Variant& value
         const std::int32_t column = isRow ? m.cursorColumn() : v;
         if (!m.fitsCursor(row, column)) return OPOS_E_ILLEGAL;
         m.setCursor(row, column);
-        s.channel.deliver(op::SetCursor{row, column});
+        s.channel.deliver(model::op::SetCursor{row, column});
         return OPOS_SUCCESS;
     }
     case dispIdOf("CursorType"):
         if (!cursorTypeAllowed(v)) return OPOS_E_ILLEGAL;
         m.setCursorType(v);
-        s.channel.deliver(op::CursorType{v});
+        s.channel.deliver(model::op::CursorType{v});
         return OPOS_SUCCESS;
     case dispIdOf("DeviceBrightness"): {
         if (v < 0 || v > 100) return OPOS_E_ILLEGAL;
-        const std::int32_t level = nearestBrightness(p, v);
+        const std::int32_t level = model::nearestBrightness(p, v);
         m.setBrightness(level);
-        s.channel.deliver(op::Brightness{level});
+        s.channel.deliver(model::op::Brightness{level});
         return OPOS_SUCCESS;
     }
     case dispIdOf("InterCharacterWait"):
@@ -425,14 +435,14 @@ std::int32_t LineDisplayControl::write(const Operation& op, const Variant& value
         return result;
     }
     case dispIdOf("CharacterSet"):
-        if (!listsCharacterSet(p, v) || !knownCharacterSet(v)) return OPOS_E_ILLEGAL;
+        if (!model::listsCharacterSet(p, v) || !model::knownCharacterSet(v)) return OPOS_E_ILLEGAL;
         m.setCharacterSet(v);
-        s.channel.deliver(op::CharacterSet{v});
+        s.channel.deliver(model::op::CharacterSet{v});
         return OPOS_SUCCESS;
     case dispIdOf("CurrentWindow"):
         if (!m.hasWindow(v)) return OPOS_E_ILLEGAL;
         m.selectWindow(v);
-        s.channel.deliver(op::SelectWindow{v});
+        s.channel.deliver(model::op::SelectWindow{v});
         return OPOS_SUCCESS;
     default: break;
     }
@@ -444,7 +454,7 @@ std::int32_t LineDisplayControl::write(const Operation& op, const Variant& value
 
 std::int32_t LineDisplayControl::open(const std::u16string& deviceName) {
     if (session_) return OPOS_E_ILLEGAL;
-    const std::string nameUtf8 = display::utf8(deviceName);
+    const std::string nameUtf8 = model::utf8(deviceName);
     const DeviceRegistry::Factory* factory = registry_->find(nameUtf8);
     if (factory == nullptr) return OPOS_E_NOEXIST;
     deviceName_ = nameUtf8;
@@ -459,7 +469,7 @@ std::int32_t LineDisplayControl::open(const std::u16string& deviceName) {
         service.reset();
     }
     if (!service) return OPOS_E_NOSERVICE;
-    const DeviceProfile profile = service->profile();
+    const model::DeviceProfile profile = service->profile();
     session_ = std::make_unique<Session>(profile, nameUtf8, std::move(service));
     return OPOS_SUCCESS;
 }
@@ -477,10 +487,7 @@ std::int32_t LineDisplayControl::claimDevice(std::int32_t timeout) {
                                                           deadline - std::chrono::steady_clock::now()));
     }
     try {
-        session_->channel.call([left](ServiceObject& so) {
-            so.claim(left);
-            return 0;
-        });
+        session_->channel.call([left](ServiceObject& so) { so.claim(left); });
     } catch (...) {
         session_->claim.release();  // not claimed unless the device is taken too
         throw;
@@ -492,10 +499,7 @@ std::int32_t LineDisplayControl::releaseDevice() {
     if (!session_) return OPOS_E_CLOSED;
     if (!session_->claim.held()) return OPOS_E_ILLEGAL;
     if (session_->enabled) disable();
-    session_->channel.call([](ServiceObject& so) {
-        so.release();
-        return 0;
-    });
+    session_->channel.call([](ServiceObject& so) { so.release(); });
     session_->claim.release();
     return OPOS_SUCCESS;
 }
@@ -504,16 +508,10 @@ std::int32_t LineDisplayControl::close() {
     if (!session_) return OPOS_E_CLOSED;
     if (session_->enabled) {
         session_->channel.dropPending();
-        session_->channel.call([](ServiceObject& so) {
-            so.disable();
-            return 0;
-        });
+        session_->channel.call([](ServiceObject& so) { so.disable(); });
     }
     if (session_->claim.held()) {
-        session_->channel.call([](ServiceObject& so) {
-            so.release();
-            return 0;
-        });
+        session_->channel.call([](ServiceObject& so) { so.release(); });
     }
     session_.reset();  // drops windows and pending output, frees the claim
     return OPOS_SUCCESS;
@@ -522,10 +520,7 @@ std::int32_t LineDisplayControl::close() {
 void LineDisplayControl::disable() {
     // What the application wrote reaches the device before it goes quiet.
     session_->channel.showPendingNow();
-    session_->channel.call([](ServiceObject& so) {
-        so.disable();
-        return 0;
-    });
+    session_->channel.call([](ServiceObject& so) { so.disable(); });
     session_->enabled = false;
     session_->offline = false;
 }
@@ -557,16 +552,16 @@ std::int32_t LineDisplayControl::checkHealth(std::int32_t level) {
 // ---- Text output -------------------------------------------------------
 
 bool LineDisplayControl::attributeAllowed(std::int32_t attr) const {
-    if (attr < attribute::normal || attr > attribute::blinkReverse) return false;
-    const DeviceProfile& p = session_->profile;
-    if (isBlink(attr) && p.capBlink == cap::blinkNone) return false;
-    if (isReverse(attr) && p.capReverse == cap::reverseNone) return false;
+    if (attr < model::attribute::normal || attr > model::attribute::blinkReverse) return false;
+    const model::DeviceProfile& p = session_->profile;
+    if (isBlink(attr) && p.capBlink == model::cap::blinkNone) return false;
+    if (isReverse(attr) && p.capReverse == model::cap::reverseNone) return false;
     return true;
 }
 
 void LineDisplayControl::writeOut(const std::u16string& data, std::int32_t attr) {
     Session& s = *session_;
-    const std::u32string shown = mapToCharacterSet(data, s.model.characterSet());
+    const std::u32string shown = model::mapToCharacterSet(data, s.model.characterSet());
     if (shown.empty()) return;
     const WindowSettings& w = currentSettings();
     s.model.writeText(shown, attr, w.cursorUpdate);
@@ -574,10 +569,12 @@ void LineDisplayControl::writeOut(const std::u16string& data, std::int32_t attr)
         // One character at a time, each followed by the wait; the cursor
         // ends where the application's model says.
         const std::chrono::milliseconds wait(w.interCharacterWait);
-        for (const char32_t ch : shown) s.channel.deliver(op::Text{std::u32string(1, ch), attr, true}, wait);
-        if (!w.cursorUpdate) s.channel.deliver(op::SetCursor{s.model.cursorRow(), s.model.cursorColumn()});
+        for (const char32_t ch : shown)
+            s.channel.deliver(model::op::Text{std::u32string(1, ch), attr, true}, wait);
+        if (!w.cursorUpdate)
+            s.channel.deliver(model::op::SetCursor{s.model.cursorRow(), s.model.cursorColumn()});
     } else {
-        s.channel.deliver(op::Text{shown, attr, w.cursorUpdate});
+        s.channel.deliver(model::op::Text{shown, attr, w.cursorUpdate});
     }
 }
 
@@ -591,11 +588,11 @@ std::int32_t LineDisplayControl::displayText(const std::u16string& data, std::in
 std::int32_t LineDisplayControl::displayTextAt(
     std::int32_t row, std::int32_t column, const std::u16string& data, std::int32_t attr) {
     if (const std::int32_t code = usable(); code != OPOS_SUCCESS) return code;
-    DisplayModel& m = session_->model;
+    model::DisplayModel& m = session_->model;
     if (row < 0 || row >= m.rows() || column < 0 || column >= m.columns()) return OPOS_E_ILLEGAL;
     if (!attributeAllowed(attr)) return OPOS_E_ILLEGAL;
     m.setCursor(row, column);
-    session_->channel.deliver(op::SetCursor{row, column});
+    session_->channel.deliver(model::op::SetCursor{row, column});
     writeOut(data, attr);
     return OPOS_SUCCESS;
 }
@@ -608,7 +605,7 @@ std::int32_t LineDisplayControl::clearText() {
 
 // ---- Windows -----------------------------------------------------------
 
-std::int32_t LineDisplayControl::createWindow(const WindowGeometry& geometry) {
+std::int32_t LineDisplayControl::createWindow(const model::WindowGeometry& geometry) {
     if (const std::int32_t code = usable(); code != OPOS_SUCCESS) return code;
     Session& s = *session_;
     if (!s.model.fitsDevice(geometry)) return OPOS_E_ILLEGAL;
@@ -616,7 +613,7 @@ std::int32_t LineDisplayControl::createWindow(const WindowGeometry& geometry) {
     const auto number = static_cast<std::size_t>(s.model.createWindow(geometry, s.profile.initialCursorType));
     if (s.windows.size() <= number) s.windows.resize(number + 1);
     s.windows[number] = WindowSettings{};  // a reused number starts afresh
-    s.channel.deliver(op::CreateWindow{geometry, s.profile.initialCursorType});
+    s.channel.deliver(model::op::CreateWindow{geometry, s.profile.initialCursorType});
     return OPOS_SUCCESS;
 }
 
@@ -625,7 +622,7 @@ std::int32_t LineDisplayControl::destroyWindow() {
     Session& s = *session_;
     if (s.model.currentWindow() == 0) return OPOS_E_ILLEGAL;
     s.model.destroyWindow();  // the other windows keep their numbers, and their settings with them
-    s.channel.deliver(op::DestroyWindow{});
+    s.channel.deliver(model::op::DestroyWindow{});
     return OPOS_SUCCESS;
 }
 
@@ -633,11 +630,11 @@ std::int32_t LineDisplayControl::destroyWindow() {
 
 bool LineDisplayControl::cursorTypeAllowed(std::int32_t type) const {
     const std::int32_t caps = session_->profile.capCursorType;
-    if (caps == 0 || (caps & cap::cursorFixed)) return false;  // nothing to choose
-    if ((type & cursor::blinkFlag) && !(caps & cap::cursorBlink)) return false;
-    const std::int32_t base = type & ~cursor::blinkFlag;
-    if (base == cursor::none) return true;
-    if (base < cursor::fixed || base > cursor::other) return false;
+    if (caps == 0 || (caps & model::cap::cursorFixed)) return false;  // nothing to choose
+    if ((type & model::cursor::blinkFlag) && !(caps & model::cap::cursorBlink)) return false;
+    const std::int32_t base = type & ~model::cursor::blinkFlag;
+    if (base == model::cursor::none) return true;
+    if (base < model::cursor::fixed || base > model::cursor::other) return false;
     return (caps & (1 << (base - 1))) != 0;  // CursorType n needs CapCursorType bit n-1
 }
 
@@ -645,8 +642,8 @@ std::int32_t LineDisplayControl::marqueeTypeResult(std::int32_t type) const {
     constexpr std::int32_t none = 0, up = 1, down = 2, left = 3, right = 4, init = 5;
     if (type < none || type > init) return OPOS_E_ILLEGAL;
     if (type == none) return OPOS_SUCCESS;
-    const DeviceProfile& p = session_->profile;
-    const WindowGeometry& g = session_->model.geometry(session_->model.currentWindow());
+    const model::DeviceProfile& p = session_->profile;
+    const model::WindowGeometry& g = session_->model.geometry(session_->model.currentWindow());
     const bool vertical = p.capVMarquee && g.height > g.viewportHeight;
     const bool horizontal = p.capHMarquee && g.width > g.viewportWidth;
     if (type == up || type == down) return vertical ? OPOS_SUCCESS : OPOS_E_ILLEGAL;
@@ -661,13 +658,19 @@ std::vector<std::u16string> LineDisplayControl::shownRows() const {
     return session_->channel.shown().shownRows();
 }
 
-std::optional<DisplayModel> LineDisplayControl::shownModel() const {
+std::optional<model::DisplayModel> LineDisplayControl::shownModel() const {
     if (!session_) return std::nullopt;
     return session_->channel.shown();
 }
 
 void LineDisplayControl::waitUntilIdle() const {
     if (session_) session_->channel.waitUntilIdle();
+}
+
+void registerBuiltInControl(
+    display::ControlFactory& factory, const std::shared_ptr<const DeviceRegistry>& registry) {
+    factory.registerProgId(std::string(display::lineDisplayProgId),
+        [registry] { return std::make_unique<LineDisplayControl>(registry); });
 }
 
 }  // namespace device

@@ -29,11 +29,12 @@
 #pragma once
 
 #include "device/ClaimLock.h"
-#include "device/DisplayModel.h"
 #include "device/Registry.h"
 #include "device/ServiceChannel.h"
 #include "display/Dispatch.h"
+#include "display/OPOSLineDisplay.h"
 #include "display/Operations.h"
+#include "model/DisplayModel.h"
 
 #include <chrono>
 #include <memory>
@@ -58,7 +59,7 @@ public:
     std::vector<std::u16string> shownRows() const;
     // The full picture the open device shows (cells, attributes, windows);
     // nothing while closed.
-    std::optional<DisplayModel> shownModel() const;
+    std::optional<model::DisplayModel> shownModel() const;
     // Blocks until all pending slow output has been shown; returns at once
     // while closed.
     void waitUntilIdle() const;
@@ -79,10 +80,11 @@ private:
     };
     // Everything that exists between Open and Close.
     struct Session {
-        Session(const DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service);
-        DeviceProfile profile;
+        Session(
+            const model::DeviceProfile& p, const std::string& name, std::unique_ptr<ServiceObject> service);
+        model::DeviceProfile profile;
         ClaimLock claim;
-        DisplayModel model;                   // what the application has written, slow output included
+        model::DisplayModel model;            // what the application has written, slow output included
         std::vector<WindowSettings> windows;  // by window number; a free number's entry is unused
         bool enabled = false;
         bool offline = false;  // a device failure took the device away while enabled
@@ -108,6 +110,11 @@ private:
     void report(std::string_view what, const std::string& reason) const;
     display::Variant read(const display::Operation& op) const;
     std::int32_t write(const display::Operation& op, const display::Variant& value);
+    // The properties of the control and its life cycle, which need the
+    // device open only; nothing for any other property.
+    std::optional<std::int32_t> writeWhileOpen(const display::Operation& op, const display::Variant& value);
+    // The window and device properties, once the device is claimed and enabled.
+    std::int32_t writeWhileEnabled(const display::Operation& op, const display::Variant& value);
     std::int32_t callMethod(const display::Operation& op, std::span<const display::Variant> args);
 
     std::int32_t open(const std::u16string& deviceName);
@@ -119,7 +126,7 @@ private:
     std::int32_t displayText(const std::u16string& data, std::int32_t attr);
     std::int32_t displayTextAt(
         std::int32_t row, std::int32_t column, const std::u16string& data, std::int32_t attr);
-    std::int32_t createWindow(const WindowGeometry& geometry);
+    std::int32_t createWindow(const model::WindowGeometry& geometry);
     std::int32_t destroyWindow();
 
     // 0 when the device may be driven: open, claimed here and enabled;
@@ -145,5 +152,10 @@ private:
     std::int32_t resultCode_;
     std::int32_t resultCodeExtended_ = 0;
 };
+
+// Registers the built-in Line Display control under display::lineDisplayProgId,
+// serving the devices of a registry (by default DeviceRegistry::builtIn()).
+void registerBuiltInControl(display::ControlFactory& factory,
+    const std::shared_ptr<const DeviceRegistry>& registry = DeviceRegistry::builtIn());
 
 }  // namespace device

@@ -1,44 +1,8 @@
 #include "device/Registry.h"
 
-#include "device/LineDisplayControl.h"
 #include "device/SimulatedDisplay.h"
 
-#include <algorithm>
-#include <charconv>
-
 namespace device {
-
-std::optional<DeviceProfile> findProfile(std::string_view name) {
-    for (const auto& profile : profiles) {
-        if (profile.name == name) return profile;
-    }
-    return std::nullopt;
-}
-
-std::int32_t nearestBrightness(const DeviceProfile& profile, std::int32_t percent) {
-    const auto levels = profile.levels();
-    if (!profile.capBrightness || levels.empty()) return percent;
-    std::int32_t best = levels.front();
-    for (const std::int32_t level : levels) {
-        // Levels ascend, so "<=" prefers the higher of two equally near ones.
-        if (std::abs(level - percent) <= std::abs(best - percent)) best = level;
-    }
-    return best;
-}
-
-bool listsCharacterSet(const DeviceProfile& profile, std::int32_t characterSet) {
-    std::string_view list = profile.characterSetList;
-    while (!list.empty()) {
-        const auto comma = list.find(',');
-        const std::string_view item = list.substr(0, comma);
-        std::int32_t value = 0;
-        const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-        if (error == std::errc() && end == item.data() + item.size() && value == characterSet) return true;
-        if (comma == std::string_view::npos) break;
-        list.remove_prefix(comma + 1);
-    }
-    return false;
-}
 
 void DeviceRegistry::add(std::string name, Factory factory, std::shared_ptr<Trace> trace) {
     entries_[std::move(name)] = Entry{std::move(factory), std::move(trace)};
@@ -61,19 +25,13 @@ void DeviceRegistry::addAll(const DeviceRegistry& other) {
 std::shared_ptr<const DeviceRegistry> DeviceRegistry::builtIn() {
     static const std::shared_ptr<const DeviceRegistry> registry = [] {
         auto r = std::make_shared<DeviceRegistry>();
-        for (const auto& profile : profiles) {
+        for (const auto& profile : model::profiles) {
             r->add(
                 std::string(profile.name), [profile] { return std::make_unique<SimulatedDisplay>(profile); });
         }
         return r;
     }();
     return registry;
-}
-
-void registerBuiltInControl(
-    display::ControlFactory& factory, const std::shared_ptr<const DeviceRegistry>& registry) {
-    factory.registerProgId(std::string(display::lineDisplayProgId),
-        [registry] { return std::make_unique<LineDisplayControl>(registry); });
 }
 
 }  // namespace device

@@ -1,16 +1,14 @@
 // The device registry: which device names the built-in control object can
-// open, and the service object that serves each; plus the registration of
-// the built-in control with the console's control factory.
+// open, and the service object that serves each.
 //
 // The built-in registry knows the simulated displays of the profile table;
-// serial displays will be added here by name. A registry is filled at
-// start-up and only read afterwards, so it may be shared between threads once
-// filled.
+// start-up adds the devices of the device configuration on top of it. A
+// registry is filled at start-up and only read afterwards, so it may be
+// shared between threads once filled.
 #pragma once
 
 #include "device/ServiceObject.h"
 #include "device/Trace.h"
-#include "display/OPOSLineDisplay.h"
 
 #include <functional>
 #include <map>
@@ -47,10 +45,5 @@ private:
     };
     std::map<std::string, Entry, std::less<>> entries_;
 };
-
-// Registers the built-in Line Display control under display::lineDisplayProgId,
-// serving the devices of a registry (by default DeviceRegistry::builtIn()).
-void registerBuiltInControl(display::ControlFactory& factory,
-    const std::shared_ptr<const DeviceRegistry>& registry = DeviceRegistry::builtIn());
 
 }  // namespace device

@@ -22,7 +22,7 @@ ServiceChannel::~ServiceChannel() {
     worker_.join();
 }
 
-void ServiceChannel::deliver(DisplayOp operation, std::chrono::milliseconds waitAfter) {
+void ServiceChannel::deliver(model::DisplayOp operation, std::chrono::milliseconds waitAfter) {
     std::lock_guard lock(mutex_);
     if (queue_.empty() && !pausing_ && waitAfter.count() == 0) {
         service_->apply(operation);  // the caller's own call: a failure is its failure
@@ -42,18 +42,19 @@ void ServiceChannel::showPendingNow() {
     interruptPause();
 }
 
-DisplayModel ServiceChannel::clearDiscardingPending() {
+model::DisplayModel ServiceChannel::clearDiscardingPending() {
     std::lock_guard lock(mutex_);
     if (queue_.empty()) {
-        service_->apply(op::Clear{});  // the caller's own call: a failure is its failure
+        service_->apply(model::op::Clear{});  // the caller's own call: a failure is its failure
     } else {
         // The discarded characters were already in the application's model
         // (its cursors moved past them), and they may lie outside the window
         // being cleared; so build the picture from what the device shows
         // plus every pending change that is not text, and show that whole.
-        DisplayModel after = service_->shown();
+        model::DisplayModel after = service_->shown();
         for (const Pending& pending : queue_) {
-            if (!std::holds_alternative<op::Text>(pending.operation)) applyTo(after, pending.operation);
+            if (!std::holds_alternative<model::op::Text>(pending.operation))
+                model::applyTo(after, pending.operation);
         }
         after.clearWindow();
         queue_.clear();
@@ -74,7 +75,7 @@ void ServiceChannel::waitUntilIdle() const {
     changed_.wait(lock, [this] { return queue_.empty() && !pausing_; });
 }
 
-DisplayModel ServiceChannel::shown() const {
+model::DisplayModel ServiceChannel::shown() const {
     std::lock_guard lock(mutex_);
     return service_->shown();
 }
@@ -111,7 +112,7 @@ void ServiceChannel::run(const std::stop_token& stop) {
     }
 }
 
-void ServiceChannel::applyLocked(const DisplayOp& operation) {
+void ServiceChannel::applyLocked(const model::DisplayOp& operation) {
     try {
         service_->apply(operation);
     } catch (const DeviceFailure& e) {

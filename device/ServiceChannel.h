@@ -45,21 +45,21 @@ public:
     // to the caller) when nothing is pending and there is no wait; queued
     // otherwise (a device failure is kept for takeFailure, and what was
     // still pending is dropped: the device cannot show it).
-    void deliver(DisplayOp operation, std::chrono::milliseconds waitAfter = {});
+    void deliver(model::DisplayOp operation, std::chrono::milliseconds waitAfter = {});
     // Carries out everything pending now, without the pauses.
     void showPendingNow();
     // Clears the current window and discards the characters still pending;
     // every other pending change (cursor moves, windows, settings) is still
     // carried out. Returns what the device shows afterwards, which becomes
     // the application's picture too; a failure throws to the caller.
-    DisplayModel clearDiscardingPending();
+    model::DisplayModel clearDiscardingPending();
     // Drops everything pending without showing it (closing the device).
     void dropPending();
 
     // Blocks until nothing is pending and no pause is running.
     void waitUntilIdle() const;
     // What the device shows now.
-    DisplayModel shown() const;
+    model::DisplayModel shown() const;
     // The text of the last failure of the service object inside the thread,
     // empty if none (such a failure cannot reach the application's call).
     std::string lastFault() const;
@@ -69,12 +69,12 @@ public:
 
 private:
     struct Pending {
-        DisplayOp operation;
+        model::DisplayOp operation;
         std::chrono::milliseconds waitAfter;
     };
 
     void run(const std::stop_token& stop);
-    void applyLocked(const DisplayOp& operation);
+    void applyLocked(const model::DisplayOp& operation);
     void interruptPause();
 
     mutable std::mutex mutex_;

@@ -18,54 +18,17 @@
 // the reason. Any other exception is a fault of the service object.
 #pragma once
 
-#include "device/DisplayModel.h"
-#include "device/Profiles.h"
+#include "model/DisplayModel.h"
+#include "model/DisplayOps.h"
+#include "model/Profiles.h"
 
 #include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace device {
-
-// The display changes a service object carries out.
-namespace op {
-struct Text {  // DisplayModel::writeText
-    std::u32string text;
-    std::int32_t attribute = attribute::normal;
-    bool cursorUpdate = true;
-};
-struct Clear {};  // DisplayModel::clearWindow
-struct SetCursor {
-    std::int32_t row = 0;
-    std::int32_t column = 0;
-};
-struct CreateWindow {
-    WindowGeometry geometry;
-    std::int32_t cursorType = 0;
-};
-struct DestroyWindow {};
-struct SelectWindow {
-    std::int32_t window = 0;
-};
-struct Brightness {
-    std::int32_t percent = 100;
-};
-struct CursorType {
-    std::int32_t type = 0;
-};
-struct CharacterSet {
-    std::int32_t characterSet = 0;
-};
-}  // namespace op
-
-using DisplayOp = std::variant<op::Text, op::Clear, op::SetCursor, op::CreateWindow, op::DestroyWindow,
-    op::SelectWindow, op::Brightness, op::CursorType, op::CharacterSet>;
-
-// Applies one operation to a model; the operation must be legal for it.
-void applyTo(DisplayModel& model, const DisplayOp& operation);
 
 // The outcome of a health check: a result code and the CheckHealthText.
 struct HealthReport {
@@ -96,7 +59,7 @@ public:
     virtual void release() {}
 
     // The device's capabilities; fixed for the service object's life.
-    virtual const DeviceProfile& profile() const = 0;
+    virtual const model::DeviceProfile& profile() const = 0;
 
     // Makes the device ready for output when the application enables it
     // (again after a failure: it then shows shown() afresh): 0, or 107 (no
@@ -109,12 +72,12 @@ public:
 
     // Carries out one display change; on a DeviceFailure nothing of it
     // counts as shown.
-    virtual void apply(const DisplayOp& operation) = 0;
+    virtual void apply(const model::DisplayOp& operation) = 0;
     // Makes the device show exactly this model (used when pending slow output
     // is discarded, so that the device and the application agree again).
-    virtual void replaceWith(const DisplayModel& model) = 0;
+    virtual void replaceWith(const model::DisplayModel& model) = 0;
     // What the device shows now.
-    virtual DisplayModel shown() const = 0;
+    virtual model::DisplayModel shown() const = 0;
 
     // Runs a health check at level 1 (internal), 2 (external) or 3
     // (interactive); the result and the text for CheckHealthText. A check may

@@ -4,23 +4,7 @@
 
 namespace device {
 
-void applyTo(DisplayModel& model, const DisplayOp& operation) {
-    struct Visitor {
-        DisplayModel& m;
-        void operator()(const op::Text& o) { m.writeText(o.text, o.attribute, o.cursorUpdate); }
-        void operator()(const op::Clear&) { m.clearWindow(); }
-        void operator()(const op::SetCursor& o) { m.setCursor(o.row, o.column); }
-        void operator()(const op::CreateWindow& o) { m.createWindow(o.geometry, o.cursorType); }
-        void operator()(const op::DestroyWindow&) { m.destroyWindow(); }
-        void operator()(const op::SelectWindow& o) { m.selectWindow(o.window); }
-        void operator()(const op::Brightness& o) { m.setBrightness(o.percent); }
-        void operator()(const op::CursorType& o) { m.setCursorType(o.type); }
-        void operator()(const op::CharacterSet& o) { m.setCharacterSet(o.characterSet); }
-    };
-    std::visit(Visitor{model}, operation);
-}
-
-SimulatedDisplay::SimulatedDisplay(const DeviceProfile& profile)
+SimulatedDisplay::SimulatedDisplay(const model::DeviceProfile& profile)
     : profile_(profile), model_(profile.rows, profile.columns) {
     model_.setCharacterSet(profile.initialCharacterSet);
     model_.setCursorType(profile.initialCursorType);
@@ -33,9 +17,9 @@ std::int32_t SimulatedDisplay::enable() {
 
 void SimulatedDisplay::disable() { enabled_ = false; }
 
-void SimulatedDisplay::apply(const DisplayOp& operation) { applyTo(model_, operation); }
+void SimulatedDisplay::apply(const model::DisplayOp& operation) { model::applyTo(model_, operation); }
 
-void SimulatedDisplay::replaceWith(const DisplayModel& model) { model_ = model; }
+void SimulatedDisplay::replaceWith(const model::DisplayModel& model) { model_ = model; }
 
 HealthReport SimulatedDisplay::checkHealth(std::int32_t level) {
     switch (level) {
@@ -51,10 +35,10 @@ HealthReport SimulatedDisplay::checkHealth(std::int32_t level) {
     case 2: {
         // The external check lights every cell, then puts back exactly what
         // was shown, windows and cursors included.
-        const DisplayModel saved = model_;
-        DisplayModel pattern(profile_.rows, profile_.columns);
+        const model::DisplayModel saved = model_;
+        model::DisplayModel pattern(profile_.rows, profile_.columns);
         pattern.writeText(std::u32string(static_cast<std::size_t>(profile_.rows * profile_.columns), U'*'),
-            attribute::normal, true);
+            model::attribute::normal, true);
         model_ = pattern;
         ++testPatterns_;
         model_ = saved;

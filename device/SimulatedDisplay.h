@@ -15,15 +15,15 @@ namespace device {
 class SimulatedDisplay : public ServiceObject {
 public:
     // A blank display of the profile's size at full brightness.
-    explicit SimulatedDisplay(const DeviceProfile& profile);
+    explicit SimulatedDisplay(const model::DeviceProfile& profile);
 
-    const DeviceProfile& profile() const override { return profile_; }
+    const model::DeviceProfile& profile() const override { return profile_; }
     std::int32_t enable() override;
     void disable() override;
     bool online() const override { return true; }
-    void apply(const DisplayOp& operation) override;
-    void replaceWith(const DisplayModel& model) override;
-    DisplayModel shown() const override { return model_; }
+    void apply(const model::DisplayOp& operation) override;
+    void replaceWith(const model::DisplayModel& model) override;
+    model::DisplayModel shown() const override { return model_; }
     HealthReport checkHealth(std::int32_t level) override;
 
     // How many times the external check's test pattern has been written (to
@@ -31,8 +31,8 @@ public:
     int testPatternsShown() const { return testPatterns_; }
 
 private:
-    DeviceProfile profile_;
-    DisplayModel model_;
+    model::DeviceProfile profile_;
+    model::DisplayModel model_;
     bool enabled_ = false;
     int testPatterns_ = 0;
 };

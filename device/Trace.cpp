@@ -1,5 +1,7 @@
 #include "device/Trace.h"
 
+#include "model/Hex.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -46,7 +48,7 @@ void Trace::call(std::string_view device, std::string_view statement, std::strin
 }
 
 void Trace::wire(std::string_view device, std::string_view bytes) {
-    line(device, "wire " + std::to_string(bytes.size()) + " bytes: " + hexBytes(bytes));
+    line(device, "wire " + std::to_string(bytes.size()) + " bytes: " + model::hexBytes(bytes));
 }
 
 void Trace::note(std::string_view device, std::string_view text) { line(device, text); }
@@ -56,19 +58,6 @@ void Trace::line(std::string_view device, std::string_view text) {
     std::lock_guard lock(mutex_);
     std::fwrite(whole.data(), 1, whole.size(), file_);
     std::fflush(file_);
-}
-
-std::string hexBytes(std::string_view bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string hex;
-    hex.reserve(bytes.size() * 3);
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!hex.empty()) hex += ' ';
-        hex += digits[b >> 4];
-        hex += digits[b & 0x0F];
-    }
-    return hex;
 }
 
 }  // namespace device

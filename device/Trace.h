@@ -55,7 +55,4 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-// The bytes as space-separated upper-case hex pairs ("1B 40").
-std::string hexBytes(std::string_view bytes);
-
 }  // namespace device

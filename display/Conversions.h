@@ -43,17 +43,4 @@ std::u16string decimalText(std::int32_t value);
 // "True" or "False" for the boolean form of a value (any non-zero is true).
 std::u16string booleanText(VariantBool value);
 
-// UTF-8 and UTF-16 conversion for messages, captions and tables; invalid
-// sequences become U+FFFD.
-std::u16string utf16(std::string_view utf8);
-std::string utf8(std::u16string_view utf16);
-
-// The code points of UTF-16 text, a surrogate pair as one; an unpaired
-// surrogate is kept as its own value for the caller to judge.
-std::u32string codePoints(std::u16string_view utf16);
-// Appends one code point to UTF-16 text, as a surrogate pair above U+FFFF.
-void appendUtf16(std::u16string& out, char32_t codePoint);
-// Appends one code point (not a surrogate) to UTF-8 text.
-void appendUtf8(std::string& out, char32_t codePoint);
-
 }  // namespace display

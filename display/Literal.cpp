@@ -1,7 +1,7 @@
 #include "display/Literal.h"
 
-#include "display/Conversions.h"
 #include "display/ResultCodes.h"
+#include "model/Utf.h"
 
 #include <cstdio>
 
@@ -18,7 +18,7 @@ bool needsEscape(char32_t c) {
 
 std::string quotedLiteral(std::u16string_view text) {
     std::string out = "\"";
-    for (const char32_t c : codePoints(text)) {
+    for (const char32_t c : model::codePoints(text)) {
         switch (c) {
         case U'"': out += "\\\""; continue;
         case U'\\': out += "\\\\"; continue;
@@ -36,7 +36,7 @@ std::string quotedLiteral(std::u16string_view text) {
             }
             out += escaped;
         } else {
-            appendUtf8(out, c);
+            model::appendUtf8(out, c);
         }
     }
     return out + "\"";

@@ -1,6 +1,6 @@
 #include "display/ResultCodes.h"
 
-#include "display/Conversions.h"
+#include "model/Utf.h"
 
 namespace display {
 
@@ -14,7 +14,7 @@ std::optional<std::string_view> resultCodeName(std::int32_t code) {
 void ShowResultCode(std::int32_t code, const std::function<void(std::u16string_view)>& setStatus) {
     // A code without a name leaves the status label as it was, so the last
     // known result stays readable.
-    if (const auto name = resultCodeName(code)) setStatus(utf16(*name));
+    if (const auto name = resultCodeName(code)) setStatus(model::utf16(*name));
 }
 
 }  // namespace display

@@ -1,6 +1,6 @@
 #include "display/Variant.h"
 
-#include "display/Conversions.h"
+#include "model/Utf.h"
 
 namespace display {
 
@@ -40,7 +40,7 @@ std::string Variant::describe() const {
         const VariantBool raw = rawBool();
         return "boolean " + std::to_string(raw) + (raw ? " (True)" : " (False)");
     }
-    case VariantType::String: return "string \"" + utf8(string()) + "\"";
+    case VariantType::String: return "string \"" + model::utf8(string()) + "\"";
     case VariantType::Empty: break;
     }
     return "empty";

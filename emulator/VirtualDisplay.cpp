@@ -1,15 +1,16 @@
 #include "emulator/VirtualDisplay.h"
 
-#include "device/CharacterSets.h"
-#include "display/Conversions.h"
+#include "model/CharacterSets.h"
+#include "model/Hex.h"
+#include "model/Utf.h"
 
 #include <algorithm>
 
 namespace emulator {
 namespace {
 
-using serial::Command;
-using serial::Match;
+using model::Command;
+using model::Match;
 
 const char* modeName(Mode mode) {
     switch (mode) {
@@ -29,41 +30,30 @@ constexpr std::size_t maxTextRows = 2;
 
 }  // namespace
 
-std::string hex(std::string_view bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i != 0) out += ' ';
-        out += digits[byteAt(bytes, i) >> 4];
-        out += digits[byteAt(bytes, i) & 0xF];
-    }
-    return out;
-}
-
-VirtualDisplay::VirtualDisplay(const serial::CommandSet& set, std::int32_t rows, std::int32_t columns)
+VirtualDisplay::VirtualDisplay(const model::CommandSet& set, std::int32_t rows, std::int32_t columns)
     : set_(&set), model_(rows, columns) {
     // Clearing the screen or its line also ends a row's text (string mode).
-    stringEnders_ = serial::encode(set, Command::clearScreen) + serial::encode(set, Command::clearLine);
+    stringEnders_ = model::encode(set, Command::clearScreen) + model::encode(set, Command::clearLine);
     powerUp();
 }
 
 void VirtualDisplay::powerUp() {
     const std::int32_t rows = model_.deviceRows();
     const std::int32_t columns = model_.deviceColumns();
-    model_ = device::DisplayModel(rows, columns);
-    state_ = DeviceState{};
+    model_ = model::DisplayModel(rows, columns);
+    state_ = PanelState{};
 }
 
 bool VirtualDisplay::feed(std::string_view bytes) {
-    const device::DisplayModel modelBefore = model_;
-    const DeviceState stateBefore = state_;
+    const model::DisplayModel modelBefore = model_;
+    const PanelState stateBefore = state_;
     const std::size_t faultsBefore = faultCount_;
     pending_.append(bytes);
     std::size_t at = 0;
     while (at < pending_.size()) {
         std::string_view input = std::string_view(pending_).substr(at);
-        Match m = serial::matchAt(*set_, input);
-        const bool text = m.form != nullptr && m.form->tail == serial::Tail::textToCarriageReturn;
+        Match m = model::matchAt(*set_, input);
+        const bool text = m.form != nullptr && m.form->tail == model::Tail::textToCarriageReturn;
         if (text && m.kind != Match::Kind::unknown) {
             // Only the first rows' worth of bytes may end a row's text, so
             // that how the stream is split into reads never changes how it
@@ -130,10 +120,10 @@ void VirtualDisplay::fault(std::string_view bytes, std::string reason) {
 char32_t VirtualDisplay::characterOf(unsigned char byte) const {
     if (state_.userCharactersSelected && state_.userCharacters.contains(byte))
         return userCharacterBase + byte;
-    return device::fromCodePage(byte, state_.characterSet);
+    return model::fromCodePage(byte, state_.characterSet);
 }
 
-void VirtualDisplay::putCell(std::int32_t row, std::int32_t column, device::Cell cell) {
+void VirtualDisplay::putCell(std::int32_t row, std::int32_t column, model::Cell cell) {
     const std::int32_t savedRow = model_.cursorRow();
     const std::int32_t savedColumn = model_.cursorColumn();
     model_.setCursor(row, column);
@@ -142,7 +132,7 @@ void VirtualDisplay::putCell(std::int32_t row, std::int32_t column, device::Cell
 }
 
 void VirtualDisplay::clearRow(std::int32_t row) {
-    for (std::int32_t c = 0; c < model_.deviceColumns(); ++c) putCell(row, c, device::Cell{});
+    for (std::int32_t c = 0; c < model_.deviceColumns(); ++c) putCell(row, c, model::Cell{});
 }
 
 void VirtualDisplay::scrollUp() {
@@ -168,8 +158,8 @@ void VirtualDisplay::putCharacter(unsigned char byte) {
         }
         column = state_.mode == Mode::horizontalScroll ? columns - 1 : 0;
     }
-    const std::int32_t attr = state_.reverse ? device::attribute::reverse : device::attribute::normal;
-    putCell(row, column, device::Cell{characterOf(byte), attr});
+    const std::int32_t attr = state_.reverse ? model::attribute::reverse : model::attribute::normal;
+    putCell(row, column, model::Cell{characterOf(byte), attr});
     model_.setCursor(row, column + 1);
     if (column + 1 >= columns && state_.mode != Mode::horizontalScroll) {
         if (state_.mode == Mode::overwrite) {
@@ -215,12 +205,12 @@ void VirtualDisplay::writeRow(std::int32_t row, std::string_view data) {
     const auto columns = static_cast<std::size_t>(model_.deviceColumns());
     for (std::size_t c = 0; c < columns; ++c) {
         const char32_t ch = c < data.size() ? characterOf(static_cast<unsigned char>(data[c])) : U' ';
-        putCell(row, static_cast<std::int32_t>(c), device::Cell{ch, device::attribute::normal});
+        putCell(row, static_cast<std::int32_t>(c), model::Cell{ch, model::attribute::normal});
     }
 }
 
 bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::string& reason) {
-    const std::string_view args = serial::argumentsOf(match, bytes);
+    const std::string_view args = model::argumentsOf(match, bytes);
     const std::int32_t rows = model_.deviceRows();
     const std::int32_t columns = model_.deviceColumns();
     const std::int32_t row = model_.cursorRow();
@@ -295,7 +285,7 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
         return true;
     case Command::codeTable: {
         // The first row of a number is its page (0 is 437; ASCII is its lower half).
-        const auto table = std::ranges::find(set_->codeTables, n, &serial::CodeTable::number);
+        const auto table = std::ranges::find(set_->codeTables, n, &model::CodeTable::number);
         if (table == set_->codeTables.end()) {
             reason = "code table " + std::to_string(n) + " unknown";
             return false;
@@ -356,7 +346,7 @@ std::vector<std::string> VirtualDisplay::rowsText() const {
     for (std::int32_t r = 0; r < model_.deviceRows(); ++r) {
         std::string line;
         for (std::int32_t c = 0; c < model_.deviceColumns(); ++c)
-            display::appendUtf8(line, model_.shownCell(r, c).character);
+            model::appendUtf8(line, model_.shownCell(r, c).character);
         rows.push_back(std::move(line));
     }
     return rows;
@@ -373,7 +363,7 @@ std::string VirtualDisplay::describe() const {
     out += state_.displayOn ? " on" : " off";
     out += std::string(" mode ") + modeName(state_.mode);
     out += " faults " + std::to_string(faultCount_) + "\n";
-    for (const auto& f : faults_) out += "fault " + hex(f.bytes) + ": " + f.reason + "\n";
+    for (const auto& f : faults_) out += "fault " + model::hexBytes(f.bytes) + ": " + f.reason + "\n";
     out += "end\n";
     return out;
 }

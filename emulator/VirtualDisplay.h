@@ -1,14 +1,14 @@
 // The virtual display's reader: turns the byte stream a serial line display
 // receives into what the display shows.
 //
-// It reads one command set (serial::CommandSet: the same table the serial
+// It reads one command set (model::CommandSet: the same table the serial
 // service objects write with) and applies each command by the hardware's own
 // rules, not the Line Display class's: overwrite mode wraps (20,1) to (1,2)
 // and (20,2) to (1,1); vertical scroll mode moves row 2 up when a character
 // is written past (20,2); horizontal scroll mode shifts the row left at its
-// end. Cells, cursor and brightness live in a device::DisplayModel; the
+// end. Cells, cursor and brightness live in a model::DisplayModel; the
 // protocol state the model lacks (mode, whole-display blink, cursor
-// visibility, reverse, code table, user characters) lives in DeviceState.
+// visibility, reverse, code table, user characters) lives in PanelState.
 // Unknown and malformed sequences are kept in a short list for the status
 // line rather than ignored. A marquee is shown statically on the upper row.
 //
@@ -16,8 +16,8 @@
 // type; not thread-safe by itself.
 #pragma once
 
-#include "device/DisplayModel.h"
-#include "serial/CommandSet.h"
+#include "model/CommandSet.h"
+#include "model/DisplayModel.h"
 
 #include <array>
 #include <cstddef>
@@ -38,7 +38,7 @@ using Glyph = std::array<std::uint8_t, 5>;
 // Cells showing a user character hold this code point plus the byte's code.
 inline constexpr char32_t userCharacterBase = 0xF000;
 
-struct DeviceState {
+struct PanelState {
     Mode mode = Mode::overwrite;
     std::int32_t blinkInterval = 0;  // whole display: n x 50 ms on, n x 50 ms off; 0 steady
     bool displayOn = true;
@@ -51,7 +51,7 @@ struct DeviceState {
     std::map<std::uint8_t, Glyph> userCharacters;
     bool selected = true;  // 1B 3D n: false while only the printer on a shared line is addressed
     std::string marquee;   // the last marquee text, as bytes
-    friend bool operator==(const DeviceState&, const DeviceState&) = default;
+    friend bool operator==(const PanelState&, const PanelState&) = default;
 };
 
 // A sequence the display could not use.
@@ -60,23 +60,20 @@ struct Fault {
     std::string reason;  // e.g. "unknown sequence", "column 25 outside 1..20"
 };
 
-// "1B 40": bytes as space-separated upper-case hex.
-std::string hex(std::string_view bytes);
-
 class VirtualDisplay {
 public:
     static constexpr std::size_t keptFaults = 8;
 
     // A display of this size, powered up, reading this command set.
-    explicit VirtualDisplay(const serial::CommandSet& set, std::int32_t rows = 2, std::int32_t columns = 20);
+    explicit VirtualDisplay(const model::CommandSet& set, std::int32_t rows = 2, std::int32_t columns = 20);
 
     // Reads bytes from the line; returns whether anything shown changed
     // (cells, cursor, brightness, blink, faults).
     bool feed(std::string_view bytes);
 
-    const serial::CommandSet& commandSet() const { return *set_; }
-    const device::DisplayModel& model() const { return model_; }
-    const DeviceState& state() const { return state_; }
+    const model::CommandSet& commandSet() const { return *set_; }
+    const model::DisplayModel& model() const { return model_; }
+    const PanelState& state() const { return state_; }
     // The last few faults, oldest first, and how many there were in all.
     const std::deque<Fault>& faults() const { return faults_; }
     std::size_t faultCount() const { return faultCount_; }
@@ -92,9 +89,9 @@ public:
 private:
     // Applies one whole command; returns false with the reason if its
     // arguments are out of range.
-    bool apply(const serial::Match& match, std::string_view bytes, std::string& reason);
+    bool apply(const model::Match& match, std::string_view bytes, std::string& reason);
     void putCharacter(unsigned char byte);
-    void putCell(std::int32_t row, std::int32_t column, device::Cell cell);
+    void putCell(std::int32_t row, std::int32_t column, model::Cell cell);
     void writeRow(std::int32_t row, std::string_view data);
     void moveRight();
     void moveDown();
@@ -104,9 +101,9 @@ private:
     void fault(std::string_view bytes, std::string reason);
     char32_t characterOf(unsigned char byte) const;
 
-    const serial::CommandSet* set_;
-    device::DisplayModel model_;
-    DeviceState state_;
+    const model::CommandSet* set_;
+    model::DisplayModel model_;
+    PanelState state_;
     std::string pending_;
     std::deque<Fault> faults_;
     std::size_t faultCount_ = 0;

@@ -35,7 +35,7 @@ extern "C" void requestStop(int) { stopRequested = true; }
 
 struct Options {
     std::string link;
-    const serial::CommandSet* commandSet = &serial::dmD();
+    const model::CommandSet* commandSet = &model::dmD();
     std::int32_t baud = 0;
     bool headless = false;
     std::optional<QPoint> position;  // where the window goes; else the window manager decides
@@ -70,7 +70,7 @@ bool parse(int argc, char** argv, Options& options) {
             if (!value(options.link)) return false;
         } else if (arg == "--command-set") {
             if (!value(v)) return false;
-            options.commandSet = serial::findCommandSet(v);
+            options.commandSet = model::findCommandSet(v);
             if (options.commandSet == nullptr) {
                 std::cerr << "ldt-virtual-display: unknown command set \"" << v << "\" (DM-D or CD5220)\n";
                 return false;

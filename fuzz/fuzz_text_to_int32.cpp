@@ -8,6 +8,7 @@
 #include "FuzzInput.h"
 #include "display/Conversions.h"
 #include "display/DispatchError.h"
+#include "model/Utf.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -133,7 +134,7 @@ void check(const std::u16string& text) {
     const Outcome expected = reference(text);
     const Outcome got = actual(text);
     if (!(expected == got)) {
-        fuzz::fuzzFail("textToInt32(\"" + display::utf8(text) + "\") gave " + describe(got) +
+        fuzz::fuzzFail("textToInt32(\"" + model::utf8(text) + "\") gave " + describe(got) +
                        ", the rules say " + describe(expected));
     }
 }

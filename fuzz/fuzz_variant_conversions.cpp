@@ -11,6 +11,7 @@
 #include "display/Conversions.h"
 #include "display/DispatchError.h"
 #include "display/Variant.h"
+#include "model/Utf.h"
 
 #include <cstdint>
 #include <cstring>
@@ -54,7 +55,7 @@ Variant variantOf(const std::uint8_t* data, std::size_t size) {
 }
 
 bool hasUnpairedSurrogate(const std::u16string& s) {
-    for (const char32_t cp : display::codePoints(s)) {
+    for (const char32_t cp : model::codePoints(s)) {
         if (cp >= 0xD800 && cp <= 0xDFFF) return true;
     }
     return false;
@@ -91,9 +92,9 @@ void checkVariant(const Variant& v) {
         const std::u16string& s = v.string();
         // Decoding into code points and encoding again is lossless, always.
         std::u16string again;
-        for (const char32_t cp : display::codePoints(s)) display::appendUtf16(again, cp);
+        for (const char32_t cp : model::codePoints(s)) model::appendUtf16(again, cp);
         if (again != s) fuzz::fuzzFail("code points did not re-encode: " + v.describe());
-        const std::u16string roundTrip = display::utf16(display::utf8(s));
+        const std::u16string roundTrip = model::utf16(model::utf8(s));
         if (!hasUnpairedSurrogate(s) && roundTrip != s)
             fuzz::fuzzFail("UTF-8 round trip changed " + v.describe());
         if (hasUnpairedSurrogate(roundTrip)) fuzz::fuzzFail("UTF-8 produced an unpaired surrogate");
@@ -107,9 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The same bytes as UTF-8 input: decoding never yields a lone surrogate,
     // and valid UTF-8 comes back byte for byte.
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    const std::u16string decoded = display::utf16(bytes);
+    const std::u16string decoded = model::utf16(bytes);
     if (hasUnpairedSurrogate(decoded)) fuzz::fuzzFail("utf16 produced an unpaired surrogate");
-    if (decoded.find(u'\uFFFD') == std::u16string::npos && display::utf8(decoded) != bytes) {
+    if (decoded.find(u'\uFFFD') == std::u16string::npos && model::utf8(decoded) != bytes) {
         fuzz::fuzzFail("valid UTF-8 did not survive its UTF-16 form");
     }
     return 0;

@@ -7,7 +7,7 @@
 // screen, state and fault count as read whole.
 #include "FuzzInput.h"
 #include "emulator/VirtualDisplay.h"
-#include "serial/CommandSet.h"
+#include "model/CommandSet.h"
 
 #include <cstdint>
 #include <string>
@@ -15,8 +15,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const auto sets = serial::commandSets();
-    const serial::CommandSet& set = sets[data[0] % sets.size()];
+    const auto sets = model::commandSets();
+    const model::CommandSet& set = sets[data[0] % sets.size()];
     const std::string_view stream(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::size_t split = stream.empty() ? 0 : (data[0] / sets.size()) % (stream.size() + 1);
 
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pieces.feed(stream.substr(0, split));
     pieces.feed(stream.substr(split));
 
-    const device::DisplayModel& model = whole.model();
+    const model::DisplayModel& model = whole.model();
     if (model.deviceRows() != 2 || model.deviceColumns() != 20) fuzz::fuzzFail("the screen changed its size");
     if (!model.fitsCursor(model.cursorRow(), model.cursorColumn()))
         fuzz::fuzzFail("the cursor left the screen");

@@ -1,6 +1,6 @@
 #include "run/ComTarget.h"
 
-#include "device/Profiles.h"
+#include "model/Profiles.h"
 
 namespace run {
 
@@ -12,7 +12,7 @@ std::unique_ptr<display::Dispatch> ComTarget::createControl() {
 
 std::vector<std::string> ComTarget::allDevices() const {
     std::vector<std::string> names;
-    for (const device::DeviceProfile& profile : device::profiles) names.emplace_back(profile.name);
+    for (const model::DeviceProfile& profile : model::profiles) names.emplace_back(profile.name);
     return names;
 }
 

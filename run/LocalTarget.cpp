@@ -2,10 +2,10 @@
 
 #include "app/DeviceSetup.h"
 #include "device/LineDisplayControl.h"
-#include "device/Profiles.h"
 #include "emulator/PtyServer.h"
 #include "emulator/VirtualDisplay.h"
-#include "serial/CommandSet.h"
+#include "model/CommandSet.h"
+#include "model/Profiles.h"
 #include "serial/SerialDisplay.h"
 
 #include <stdlib.h>
@@ -45,7 +45,7 @@ device::LineDisplayControl* builtIn(display::Dispatch& control) {
 // stable link, and a thread reading what arrives into the display's reader.
 class LocalTarget::VirtualLine {
 public:
-    VirtualLine(const serial::CommandSet& set, std::string link)
+    VirtualLine(const model::CommandSet& set, std::string link)
         : set_(set), link_(std::move(link)), display_(set) {}
     ~VirtualLine() { stop(); }
 
@@ -93,7 +93,7 @@ public:
     }
 
 private:
-    const serial::CommandSet& set_;
+    const model::CommandSet& set_;
     std::string link_;
     std::unique_ptr<emulator::PtyServer> server_;
     std::mutex mutex_;
@@ -111,7 +111,7 @@ LocalTarget::LocalTarget() : folder_(privateFolder()) {
     problems_ = setup.problems;
     registry_ = std::make_shared<device::DeviceRegistry>();
     registry_->addAll(*setup.registry);
-    for (const serial::CommandSet& set : serial::commandSets()) {
+    for (const model::CommandSet& set : model::commandSets()) {
         const std::string name = std::string(virtualPrefix) + std::string(set.name);
         auto line = std::make_unique<VirtualLine>(
             set, (folder_ / ("display-" + std::to_string(lines_.size()))).string());
@@ -141,7 +141,7 @@ std::optional<Screen> LocalTarget::screen(display::Dispatch& control) {
     device::LineDisplayControl* c = builtIn(control);
     if (c == nullptr) return std::nullopt;
     c->waitUntilIdle();
-    const std::optional<device::DisplayModel> model = c->shownModel();
+    const std::optional<model::DisplayModel> model = c->shownModel();
     if (!model) return std::nullopt;
     return Screen{model->shownRows(), model->cursorRow(), model->cursorColumn()};
 }
@@ -167,8 +167,8 @@ void LocalTarget::replug(std::string_view device) {
 
 std::vector<std::string> LocalTarget::allDevices() const {
     std::vector<std::string> names;
-    for (const device::DeviceProfile& profile : device::profiles) names.emplace_back(profile.name);
-    for (const serial::CommandSet& set : serial::commandSets())
+    for (const model::DeviceProfile& profile : model::profiles) names.emplace_back(profile.name);
+    for (const model::CommandSet& set : model::commandSets())
         names.push_back(std::string(virtualPrefix) + std::string(set.name));
     return names;
 }

@@ -3,6 +3,7 @@
 #include "display/Conversions.h"
 #include "display/DispatchError.h"
 #include "display/Literal.h"
+#include "model/Utf.h"
 
 #include <algorithm>
 #include <cctype>
@@ -93,7 +94,7 @@ PackCase::Need need(std::string_view text, const Location& at) {
         if (n.value.empty()) break;
         if (op == "~" || op == "!~" || n.value == "true" || n.value == "false") return n;
         try {
-            display::textToInt32(display::utf16(n.value));
+            display::textToInt32(model::utf16(n.value));
             return n;
         } catch (const display::DispatchError&) {
             break;
@@ -109,7 +110,7 @@ bool meets(const PackCase::Need& n, const display::Variant& v, std::string& has)
     if (n.op == "~" || n.op == "!~") {
         if (v.type() != display::VariantType::String) return false;
         bool listed = false;
-        std::stringstream list(display::utf8(v.string()));
+        std::stringstream list(model::utf8(v.string()));
         for (std::string item; std::getline(list, item, ',');) listed = listed || trim(item) == n.value;
         return listed == (n.op == "~");
     }
@@ -125,7 +126,7 @@ bool meets(const PackCase::Need& n, const display::Variant& v, std::string& has)
         want = n.value == "true" ? 1 : 0;
     } else {
         try {
-            want = display::textToInt32(display::utf16(n.value));
+            want = display::textToInt32(model::utf16(n.value));
         } catch (const display::DispatchError&) {
             return false;
         }

@@ -1,7 +1,8 @@
 #include "run/Replay.h"
 
-#include "device/Trace.h"
 #include "display/Conversions.h"
+#include "model/Hex.h"
+#include "model/Utf.h"
 
 #include <algorithm>
 #include <cctype>
@@ -90,7 +91,7 @@ std::optional<std::string> parting(const std::string& sent, const std::string& r
     if (k == common && (!whole || sent.size() == recorded.size())) return std::nullopt;
     const auto piece = [k](const std::string& s) {
         if (k >= s.size()) return std::string("nothing more");
-        return device::hexBytes(s.substr(k, 8)) + (s.size() > k + 8 ? " ..." : "");
+        return model::hexBytes(s.substr(k, 8)) + (s.size() > k + 8 ? " ..." : "");
     };
     return "from byte " + std::to_string(k) + " on the display was sent " + piece(sent) + ", the trace has " +
            piece(recorded) + " (" + std::to_string(sent.size()) + " bytes sent, " +
@@ -192,7 +193,7 @@ void replay(const RecordedTrace& trace, Target& target, DeviceFacts& facts, cons
         const RecordedTrace::Call& call = trace.calls[i];
         Statement s = call.statement;
         if (!device.empty() && s.operation->name == "Open" && s.values[0].kind == Value::Kind::text &&
-            display::utf8(s.values[0].text) == call.device) {
+            model::utf8(s.values[0].text) == call.device) {
             s.values[0] = Value{Value::Kind::device, {}, 0, {}, {}};
         }
         reporter.progress(i, trace.calls.size(), lineOf(s.where) + " " + s.source);

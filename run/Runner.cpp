@@ -1,9 +1,10 @@
 #include "run/Runner.h"
 
 #include "app/Console.h"
-#include "device/Trace.h"
 #include "display/Conversions.h"
 #include "display/Literal.h"
+#include "model/Hex.h"
+#include "model/Utf.h"
 
 #include <algorithm>
 
@@ -25,7 +26,7 @@ std::string codeText(const Variant& v) {
 
 std::string bytesText(const std::string& bytes) {
     if (bytes.empty()) return "nothing";
-    return device::hexBytes(bytes) + " (" + std::to_string(bytes.size()) +
+    return model::hexBytes(bytes) + " (" + std::to_string(bytes.size()) +
            (bytes.size() == 1 ? " byte)" : " bytes)");
 }
 
@@ -50,7 +51,7 @@ const std::map<std::string, Variant, std::less<>>& DeviceFacts::properties() {
     } catch (const std::exception& e) {
         throw RunError(std::string("the Line Display control could not be created: ") + e.what());
     }
-    const Variant name[] = {Variant::fromString(display::utf16(device_))};
+    const Variant name[] = {Variant::fromString(model::utf16(device_))};
     Variant opened;
     try {
         opened = probe->invoke(display::dispIdOf("Open"), display::invokeMethod, name);
@@ -150,7 +151,7 @@ Variant Session::evaluate(const Value& value) {
         for (std::int64_t i = 0; i < times; ++i) text += value.text;
         return Variant::fromString(std::move(text));
     }
-    case Value::Kind::device: return Variant::fromString(display::utf16(facts_.device()));
+    case Value::Kind::device: return Variant::fromString(model::utf16(facts_.device()));
     case Value::Kind::empty: break;
     }
     return Variant();

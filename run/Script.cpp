@@ -4,6 +4,7 @@
 #include "display/Conversions.h"
 #include "display/DispatchError.h"
 #include "display/ResultCodes.h"
+#include "model/Utf.h"
 
 #include <algorithm>
 #include <cctype>
@@ -195,7 +196,7 @@ private:
                 if (cp >= 0xD800 && cp <= 0xDFFF)
                     t.value += static_cast<char16_t>(cp);
                 else
-                    display::appendUtf16(t.value, cp);
+                    model::appendUtf16(t.value, cp);
                 break;
             }
             default:
@@ -208,7 +209,7 @@ private:
         flush(utf8, t.value);
     }
     static void flush(std::string& utf8, std::u16string& out) {
-        out += display::utf16(utf8);
+        out += model::utf16(utf8);
         utf8.clear();
     }
 
@@ -326,7 +327,7 @@ private:
         switch (t.kind) {
         case Token::Kind::separator: return "end of statement";
         case Token::Kind::end: return "end of script";
-        case Token::Kind::string: return "string \"" + display::utf8(t.value) + "\"";
+        case Token::Kind::string: return "string \"" + model::utf8(t.value) + "\"";
         default: return "\"" + t.text + "\"";
         }
     }
@@ -424,7 +425,7 @@ private:
             next();
             o.error = true;
             o.errorText =
-                display::utf8(expect(Token::Kind::string, "the words of the failure in quotes").value);
+                model::utf8(expect(Token::Kind::string, "the words of the failure in quotes").value);
             return o;
         }
         const Token& at = peek();
@@ -457,7 +458,7 @@ private:
 
     static std::int32_t integer(const Token& t) {
         try {
-            return display::textToInt32(display::utf16(t.text));
+            return display::textToInt32(model::utf16(t.text));
         } catch (const display::DispatchError& e) {
             fail(t, e.what());
         }
@@ -514,7 +515,7 @@ private:
     std::u16string controlText() {
         const Token& t = next();
         if (t.kind == Token::Kind::string) return t.value;
-        if (t.kind == Token::Kind::number) return display::utf16(t.text);
+        if (t.kind == Token::Kind::number) return model::utf16(t.text);
         fail(t, "expected the text in quotes, found " + shown(t));
     }
 
@@ -529,7 +530,7 @@ private:
     // container when `inside` is not empty).
     const app::Control& controlCaptioned(const Token& t, app::Kind kind, std::string_view what,
         std::string_view inside, const std::string& howToChoose) {
-        const std::string caption = display::utf8(t.value);
+        const std::string caption = model::utf8(t.value);
         std::vector<const app::Control*> found;
         for (const app::Control& c : app::controls) {
             if (c.kind == kind && c.caption == caption && (inside.empty() || c.container == inside))
@@ -611,7 +612,7 @@ private:
             Outcome o;
             o.error = true;
             o.errorText =
-                display::utf8(expect(Token::Kind::string, "the words of the failure in quotes").value);
+                model::utf8(expect(Token::Kind::string, "the words of the failure in quotes").value);
             s.outcome = std::move(o);
         }
         return s;
@@ -663,7 +664,7 @@ private:
             next();
             s.kind = Statement::Kind::expectError;
             s.errorText =
-                display::utf8(expect(Token::Kind::string, "the words of the failure in quotes").value);
+                model::utf8(expect(Token::Kind::string, "the words of the failure in quotes").value);
             return s;
         }
         if (const app::Control* c = app::findControl(what.text); c && c->kind == app::Kind::Label) {

@@ -1,12 +1,13 @@
 #include "run/Window.h"
 
 #include "display/Conversions.h"
+#include "model/Utf.h"
 
 namespace run {
 
 Window::Window() {
     for (std::size_t i = 0; i < app::controls.size(); ++i) {
-        states_[i].text = display::utf16(app::controls[i].caption);
+        states_[i].text = model::utf16(app::controls[i].caption);
         states_[i].selected = app::controls[i].selected;
     }
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Static checks: fails on any tracked C++ file that clang-format would change
-# and on any clang-tidy finding in the project's own code (.clang-tidy; only
-# the project's headers are looked at). clang-tidy reads the compilation
+# Static checks: fails on any include against the layering table
+# (scripts/check-layers.sh), on any tracked C++ file that clang-format would
+# change, and on any clang-tidy finding in the project's own code
+# (.clang-tidy; only the project's headers are looked at). clang-tidy reads the compilation
 # database of a normal build and runs on both cores.
 # Usage: scripts/check-style.sh [build folder with compile_commands.json]
 # (scripts/format.sh fixes the formatting.)
@@ -14,6 +15,8 @@ LDT_EXTRA_PACKAGES="clang-format-14 clang-tidy-14 ${LDT_EXTRA_PACKAGES:-}" "$her
 cd "$here"
 status=0
 
+"$here/scripts/check-layers.sh" "$here" || status=1
+
 unformatted=()
 while IFS= read -r -d '' f; do
   clang-format-14 --dry-run --Werror "$f" >/dev/null 2>&1 || unformatted+=("$f")
@@ -25,7 +28,7 @@ if ((${#unformatted[@]})); then
 fi
 
 # Our own sources only (not the files CMake and Qt's moc generate).
-if ! run-clang-tidy-14 -quiet -j2 -p "$build" "^$here/(app|bench|commands|device|display|tests|serial|emulator|run)/.*\.cpp$" \
+if ! run-clang-tidy-14 -quiet -j2 -p "$build" "^$here/(app|bench|commands|device|display|model|tests|serial|emulator|run)/.*\.cpp$" \
     > "$build/clang-tidy.log" 2>&1; then
   grep -E "(warning|error):" "$build/clang-tidy.log" | sort -u >&2 || cat "$build/clang-tidy.log" >&2
   echo "check-style: clang-tidy found problems (full output: $build/clang-tidy.log)" >&2

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -210,6 +211,17 @@ void Port::writeAll(std::string_view bytes, Clock::time_point deadline) {
         if (ready < 0 && errno != EINTR) fail(path_, errno, "wait to write");
         if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) fail(path_, EIO, "wait to write");
     }
+}
+
+void Port::waitUntilSent(Clock::time_point lineFree) const {
+    // Sleep (without the default 50 us of timer slack) until just before,
+    // then yield the last moment away, as waking from a sleep can take
+    // longer than a byte's 0.1 ms on the wire.
+    const int slack = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+    ::prctl(PR_SET_TIMERSLACK, 1000, 0, 0, 0);
+    std::this_thread::sleep_until(lineFree - std::chrono::microseconds(150));
+    if (slack > 0) ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
+    while (Clock::now() < lineFree) std::this_thread::yield();
 }
 
 }  // namespace serial

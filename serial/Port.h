@@ -58,6 +58,10 @@ public:
     // Writes all bytes by the deadline; throws PortError (unplugged, timeout,
     // other) when it cannot. Some bytes may have gone out before a failure.
     void writeAll(std::string_view bytes, std::chrono::steady_clock::time_point deadline);
+    // Returns at `lineFree`, when the bytes written so far should be through
+    // the line: the pacing that keeps a slow display from being flooded and a
+    // caller's time the wire's. Precise to a fraction of a byte's time.
+    void waitUntilSent(std::chrono::steady_clock::time_point lineFree) const;
 
 private:
     Port(std::string path, int fd, void* sp) : path_(std::move(path)), fd_(fd), sp_(sp) {}

@@ -1,7 +1,7 @@
 #include "serial/ScreenWriter.h"
 
-#include "device/CharacterSets.h"
-#include "device/Profiles.h"
+#include "model/CharacterSets.h"
+#include "model/Profiles.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,7 +14,7 @@ namespace {
 // Blink rate sent for whole-display blinking: n x 50 ms on and off.
 constexpr char blinkRate = 10;
 
-bool anyAttribute(const device::DisplayModel& model, std::int32_t bit) {
+bool anyAttribute(const model::DisplayModel& model, std::int32_t bit) {
     for (std::int32_t r = 0; r < model.deviceRows(); ++r) {
         for (std::int32_t c = 0; c < model.deviceColumns(); ++c) {
             if (model.shownCell(r, c).attribute & bit) return true;
@@ -25,27 +25,28 @@ bool anyAttribute(const device::DisplayModel& model, std::int32_t bit) {
 
 }  // namespace
 
-ScreenWriter::ScreenWriter(const CommandSet& set, std::int32_t rows, std::int32_t columns)
+ScreenWriter::ScreenWriter(const model::CommandSet& set, std::int32_t rows, std::int32_t columns)
     : set_(&set), rows_(rows), columns_(columns) {
     buildMoves();
 }
 
-DeviceState ScreenWriter::afterInitialise() const {
-    DeviceState state{device::DisplayModel(rows_, columns_), 0, {}, {}, {}, {}, {}};
+ShadowState ScreenWriter::afterInitialise() const {
+    ShadowState state{model::DisplayModel(rows_, columns_), 0, {}, {}, {}, {}, {}};
     // Initialise restores power-on settings: nothing blinks or is reversed.
-    if (writerForm(*set_, Command::blink)) state.blink = false;
-    if (writerForm(*set_, Command::reverse)) state.reverse = false;
+    if (model::writerForm(*set_, model::Command::blink)) state.blink = false;
+    if (model::writerForm(*set_, model::Command::reverse)) state.reverse = false;
     return state;
 }
 
 std::string ScreenWriter::initialiseBytes() const {
     // Overwrite mode explicitly: the writer's cursor tracking depends on it,
     // and a display may have been left in a scroll mode.
-    return encode(*set_, Command::initialise) + encode(*set_, Command::overwriteMode);
+    return model::encode(*set_, model::Command::initialise) +
+           model::encode(*set_, model::Command::overwriteMode);
 }
 
-std::optional<std::int32_t> ScreenWriter::cursorCell(const device::DisplayModel& model) const {
-    const device::WindowGeometry& g = model.geometry(model.currentWindow());
+std::optional<std::int32_t> ScreenWriter::cursorCell(const model::DisplayModel& model) const {
+    const model::WindowGeometry& g = model.geometry(model.currentWindow());
     const std::int32_t row = model.cursorRow();
     // Just past the end of a row the cursor shows on the row's last cell.
     const std::int32_t column = std::min(model.cursorColumn(), g.viewportWidth - 1);
@@ -53,26 +54,27 @@ std::optional<std::int32_t> ScreenWriter::cursorCell(const device::DisplayModel&
     return (g.viewportRow + row) * columns_ + g.viewportColumn + column;
 }
 
-char ScreenWriter::cellByte(const device::DisplayModel& target, std::int32_t cell) const {
+char ScreenWriter::cellByte(const model::DisplayModel& target, std::int32_t cell) const {
     const char32_t ch = target.shownCell(cell / columns_, cell % columns_).character;
-    const std::string bytes = device::toCodePage(std::u32string_view(&ch, 1), target.characterSet());
+    const std::string bytes = model::toCodePage(std::u32string_view(&ch, 1), target.characterSet());
     return bytes.empty() ? '?' : bytes.front();
 }
 
 std::string ScreenWriter::settingsBytes(
-    DeviceState& state, const device::DisplayModel& target, bool cursorLast) const {
+    ShadowState& state, const model::DisplayModel& target, bool cursorLast) const {
     std::string out;
-    const bool hasCursorCommand = writerForm(*set_, Command::cursorVisible) != nullptr;
-    const bool cursorWanted = (target.cursorType() & ~device::cursor::blinkFlag) != device::cursor::none;
+    const bool hasCursorCommand = model::writerForm(*set_, model::Command::cursorVisible) != nullptr;
+    const bool cursorWanted = (target.cursorType() & ~model::cursor::blinkFlag) != model::cursor::none;
     if (hasCursorCommand && state.cursorOn != cursorWanted && cursorWanted == cursorLast) {
         // Off goes first, so the cursor is not seen running over the cells;
         // on goes last, once it stands where it belongs.
-        out += encode(*set_, Command::cursorVisible, std::string(1, cursorWanted ? '\x01' : '\x00'));
+        out += model::encode(
+            *set_, model::Command::cursorVisible, std::string(1, cursorWanted ? '\x01' : '\x00'));
         state.cursorOn = cursorWanted;
     }
     if (cursorLast) return out;
 
-    if (writerForm(*set_, Command::brightness) && !set_->levelPercent.empty()) {
+    if (model::writerForm(*set_, model::Command::brightness) && !set_->levelPercent.empty()) {
         // The level whose percentage is nearest the picture's brightness.
         std::int32_t level = 1;
         for (std::size_t i = 0; i < set_->levelPercent.size(); ++i) {
@@ -82,40 +84,41 @@ std::string ScreenWriter::settingsBytes(
             }
         }
         if (state.brightnessLevel != level) {
-            out += encode(*set_, Command::brightness, std::string(1, static_cast<char>(level)));
+            out += model::encode(*set_, model::Command::brightness, std::string(1, static_cast<char>(level)));
             state.brightnessLevel = level;
         }
     }
-    if (writerForm(*set_, Command::codeTable)) {
-        const CodeTable* table = findCodeTable(*set_, target.characterSet());
+    if (model::writerForm(*set_, model::Command::codeTable)) {
+        const model::CodeTable* table = model::findCodeTable(*set_, target.characterSet());
         if (table != nullptr && state.codeTable != table->number) {
-            out += encode(*set_, Command::codeTable, std::string(1, static_cast<char>(table->number)));
+            out += model::encode(
+                *set_, model::Command::codeTable, std::string(1, static_cast<char>(table->number)));
             state.codeTable = table->number;
         }
     }
-    if (writerForm(*set_, Command::blink)) {
-        const bool wanted = anyAttribute(target, device::attribute::blink);
+    if (model::writerForm(*set_, model::Command::blink)) {
+        const bool wanted = anyAttribute(target, model::attribute::blink);
         if (state.blink != wanted) {
-            out += encode(*set_, Command::blink, std::string(1, wanted ? blinkRate : '\x00'));
+            out += model::encode(*set_, model::Command::blink, std::string(1, wanted ? blinkRate : '\x00'));
             state.blink = wanted;
         }
     }
     return out;
 }
 
-bool ScreenWriter::reversed(const device::DisplayModel& model, std::int32_t cell) const {
-    return writerForm(*set_, Command::reverse) != nullptr &&
-           (model.shownCell(cell / columns_, cell % columns_).attribute & device::attribute::reverse) != 0;
+bool ScreenWriter::reversed(const model::DisplayModel& model, std::int32_t cell) const {
+    return model::writerForm(*set_, model::Command::reverse) != nullptr &&
+           (model.shownCell(cell / columns_, cell % columns_).attribute & model::attribute::reverse) != 0;
 }
 
 void ScreenWriter::writeCell(
-    std::string& out, DeviceState& state, const device::DisplayModel& target, std::int32_t cell) const {
+    std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t cell) const {
     // Reverse is a mode for the characters written after it, so it is set
     // to each cell's own attribute before the cell goes out.
-    if (writerForm(*set_, Command::reverse)) {
+    if (model::writerForm(*set_, model::Command::reverse)) {
         const bool wanted = reversed(target, cell);
         if (state.reverse != wanted) {
-            out += encode(*set_, Command::reverse, std::string(1, wanted ? '\x01' : '\x00'));
+            out += model::encode(*set_, model::Command::reverse, std::string(1, wanted ? '\x01' : '\x00'));
             state.reverse = wanted;
         }
     }
@@ -129,10 +132,10 @@ void ScreenWriter::buildMoves() {
         return static_cast<std::size_t>(from * nodes + to);
     };
     edges_.assign(static_cast<std::size_t>(nodes), {});
-    const auto add = [&](std::int32_t from, Command command, std::int32_t to) {
-        const CommandForm* form = writerForm(*set_, command);
+    const auto add = [&](std::int32_t from, model::Command command, std::int32_t to) {
+        const model::CommandForm* form = model::writerForm(*set_, command);
         if (form == nullptr) return;
-        const std::size_t cost = form->bytes.size() + (command == Command::moveTo ? 2 : 0);
+        const std::size_t cost = form->bytes.size() + (command == model::Command::moveTo ? 2 : 0);
         edges_[static_cast<std::size_t>(from)].push_back({false, command, to, cost});
     };
     for (std::int32_t from = 0; from < nodes; ++from) {
@@ -140,20 +143,21 @@ void ScreenWriter::buildMoves() {
         // does (the last cell wraps to the first); it is the one-byte step
         // right, and writes what the target shows there anyway.
         if (from < cells) {
-            edges_[static_cast<std::size_t>(from)].push_back({true, Command::home, (from + 1) % cells, 1});
+            edges_[static_cast<std::size_t>(from)].push_back(
+                {true, model::Command::home, (from + 1) % cells, 1});
         }
-        add(from, Command::home, 0);
-        add(from, Command::bottomLeft, (rows_ - 1) * columns_);
-        for (std::int32_t to = 0; to < cells; ++to) add(from, Command::moveTo, to);
+        add(from, model::Command::home, 0);
+        add(from, model::Command::bottomLeft, (rows_ - 1) * columns_);
+        for (std::int32_t to = 0; to < cells; ++to) add(from, model::Command::moveTo, to);
         if (from == cells) continue;
         // Relative moves only where every firmware agrees on what they do:
         // never across a row's end or past the first or last row.
         const std::int32_t row = from / columns_, column = from % columns_;
-        if (column > 0) add(from, Command::cursorLeft, from - 1);
-        if (row > 0) add(from, Command::cursorUp, from - columns_);
-        if (row + 1 < rows_) add(from, Command::cursorDown, from + columns_);
-        add(from, Command::leftmost, row * columns_);
-        add(from, Command::rightmost, row * columns_ + columns_ - 1);
+        if (column > 0) add(from, model::Command::cursorLeft, from - 1);
+        if (row > 0) add(from, model::Command::cursorUp, from - columns_);
+        if (row + 1 < rows_) add(from, model::Command::cursorDown, from + columns_);
+        add(from, model::Command::leftmost, row * columns_);
+        add(from, model::Command::rightmost, row * columns_ + columns_ - 1);
     }
     // All shortest paths (Floyd-Warshall; a few dozen nodes, once per writer).
     constexpr std::size_t infinite = std::numeric_limits<std::size_t>::max() / 4;
@@ -186,7 +190,7 @@ std::size_t ScreenWriter::distance(std::int32_t from, std::int32_t to) const {
     return distance_[static_cast<std::size_t>(from * (rows_ * columns_ + 1) + to)];
 }
 
-void ScreenWriter::travel(std::string& out, DeviceState& state, const device::DisplayModel& target,
+void ScreenWriter::travel(std::string& out, ShadowState& state, const model::DisplayModel& target,
     std::int32_t from, std::int32_t to) const {
     const std::int32_t nodes = rows_ * columns_ + 1;
     while (from != to) {
@@ -194,27 +198,20 @@ void ScreenWriter::travel(std::string& out, DeviceState& state, const device::Di
         const Step& s = edges_[static_cast<std::size_t>(from)][static_cast<std::size_t>(e)];
         if (s.write) {
             writeCell(out, state, target, from);
-        } else if (s.command == Command::moveTo) {
+        } else if (s.command == model::Command::moveTo) {
             const char args[2] = {
                 static_cast<char>(s.to % columns_ + 1), static_cast<char>(s.to / columns_ + 1)};
-            out += encode(*set_, Command::moveTo, std::string_view(args, 2));
+            out += model::encode(*set_, model::Command::moveTo, std::string_view(args, 2));
         } else {
-            out += encode(*set_, s.command);
+            out += model::encode(*set_, s.command);
         }
         from = s.to;
     }
 }
 
-void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device::DisplayModel& target,
-    std::optional<std::int32_t> finalCursor) const {
+std::vector<ScreenWriter::Run> ScreenWriter::differingRuns(
+    const ShadowState& state, const model::DisplayModel& target) const {
     const std::int32_t cells = rows_ * columns_;
-    const std::int32_t unknown = cells;
-    // Runs of differing cells in display order; each is written left to
-    // right, which leaves the cursor just after it.
-    struct Run {
-        std::int32_t first;
-        std::int32_t end;  // one past the last
-    };
     std::vector<Run> runs;
     for (std::int32_t i = 0; i < cells; ++i) {
         const bool differs = state.picture.shownCell(i / columns_, i % columns_).character !=
@@ -227,59 +224,22 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
             runs.push_back({i, i + 1});
         }
     }
-    const std::int32_t start = state.cursor.value_or(unknown);
+    return runs;
+}
+
+std::vector<std::size_t> ScreenWriter::cheapestOrder(
+    const std::vector<Run>& runs, std::int32_t start, std::optional<std::int32_t> finalCursor) const {
+    const std::int32_t cells = rows_ * columns_;
     const auto after = [cells](const Run& r) { return r.end % cells; };
     const auto finish = [&](std::int32_t at) -> std::size_t {
         return finalCursor ? distance(at, *finalCursor) : 0;
     };
-
-    // The order of the runs: the cheapest tour (cursor moves between runs,
-    // then to the final cursor) by dynamic programming over subsets when
-    // there are few runs, the nearest run next otherwise.
     std::vector<std::size_t> order;
     const std::size_t n = runs.size();
+    if (n == 0) return order;
     constexpr std::size_t exactLimit = 12;
-    if (n > 0 && n <= exactLimit) {
-        constexpr std::size_t infinite = std::numeric_limits<std::size_t>::max() / 4;
-        const std::size_t subsets = std::size_t{1} << n;
-        // best[set][last]: least moving cost to write the runs of `set`, ending with `last`.
-        std::vector<std::size_t> best(subsets * n, infinite);
-        std::vector<std::int32_t> came(subsets * n, -1);
-        for (std::size_t r = 0; r < n; ++r) {
-            best[(std::size_t{1} << r) * n + r] = distance(start, runs[r].first);
-        }
-        for (std::size_t set = 1; set < subsets; ++set) {
-            for (std::size_t last = 0; last < n; ++last) {
-                const std::size_t here = best[set * n + last];
-                if (here >= infinite || !(set & (std::size_t{1} << last))) continue;
-                for (std::size_t next = 0; next < n; ++next) {
-                    if (set & (std::size_t{1} << next)) continue;
-                    const std::size_t wider = set | (std::size_t{1} << next);
-                    const std::size_t d = here + distance(after(runs[last]), runs[next].first);
-                    if (d < best[wider * n + next]) {
-                        best[wider * n + next] = d;
-                        came[wider * n + next] = static_cast<std::int32_t>(last);
-                    }
-                }
-            }
-        }
-        const std::size_t all = subsets - 1;
-        std::size_t last = 0;
-        for (std::size_t r = 1; r < n; ++r) {
-            if (best[all * n + r] + finish(after(runs[r])) <
-                best[all * n + last] + finish(after(runs[last]))) {
-                last = r;
-            }
-        }
-        for (std::size_t set = all; set != 0;) {
-            order.push_back(last);
-            const std::int32_t previous = came[set * n + last];
-            set &= ~(std::size_t{1} << last);
-            if (previous < 0) break;
-            last = static_cast<std::size_t>(previous);
-        }
-        std::reverse(order.begin(), order.end());
-    } else if (n > 0) {
+    if (n > exactLimit) {
+        // Too many subsets to search: the nearest run next.
         std::vector<bool> used(n);
         std::int32_t at = start;
         for (std::size_t k = 0; k < n; ++k) {
@@ -293,13 +253,59 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
             order.push_back(pick);
             at = after(runs[pick]);
         }
+        return order;
     }
+    // Dynamic programming over subsets: best[set][last] is the least moving
+    // cost to write the runs of `set`, ending with `last`.
+    constexpr std::size_t infinite = std::numeric_limits<std::size_t>::max() / 4;
+    const std::size_t subsets = std::size_t{1} << n;
+    std::vector<std::size_t> best(subsets * n, infinite);
+    std::vector<std::int32_t> came(subsets * n, -1);
+    for (std::size_t r = 0; r < n; ++r) best[(std::size_t{1} << r) * n + r] = distance(start, runs[r].first);
+    for (std::size_t set = 1; set < subsets; ++set) {
+        for (std::size_t last = 0; last < n; ++last) {
+            const std::size_t here = best[set * n + last];
+            if (here >= infinite || !(set & (std::size_t{1} << last))) continue;
+            for (std::size_t next = 0; next < n; ++next) {
+                if (set & (std::size_t{1} << next)) continue;
+                const std::size_t wider = set | (std::size_t{1} << next);
+                const std::size_t d = here + distance(after(runs[last]), runs[next].first);
+                if (d < best[wider * n + next]) {
+                    best[wider * n + next] = d;
+                    came[wider * n + next] = static_cast<std::int32_t>(last);
+                }
+            }
+        }
+    }
+    const std::size_t all = subsets - 1;
+    std::size_t last = 0;
+    for (std::size_t r = 1; r < n; ++r) {
+        if (best[all * n + r] + finish(after(runs[r])) < best[all * n + last] + finish(after(runs[last]))) {
+            last = r;
+        }
+    }
+    for (std::size_t set = all; set != 0;) {
+        order.push_back(last);
+        const std::int32_t previous = came[set * n + last];
+        set &= ~(std::size_t{1} << last);
+        if (previous < 0) break;
+        last = static_cast<std::size_t>(previous);
+    }
+    std::reverse(order.begin(), order.end());
+    return order;
+}
 
+void ScreenWriter::drawCells(std::string& out, ShadowState& state, const model::DisplayModel& target,
+    std::optional<std::int32_t> finalCursor) const {
+    const std::int32_t cells = rows_ * columns_;
+    const std::int32_t unknown = cells;
+    const std::vector<Run> runs = differingRuns(state, target);
+    const std::int32_t start = state.cursor.value_or(unknown);
     std::int32_t at = start;
-    for (const std::size_t r : order) {
+    for (const std::size_t r : cheapestOrder(runs, start, finalCursor)) {
         travel(out, state, target, at, runs[r].first);
         for (std::int32_t i = runs[r].first; i < runs[r].end; ++i) writeCell(out, state, target, i);
-        at = after(runs[r]);
+        at = runs[r].end % cells;
     }
     if (finalCursor && at != *finalCursor) {
         // Writes along the way put back what the cells already show.
@@ -309,17 +315,17 @@ void ScreenWriter::drawCells(std::string& out, DeviceState& state, const device:
     if (at != unknown) state.cursor = at;
 }
 
-Update ScreenWriter::update(const DeviceState& from, const device::DisplayModel& target) const {
-    const bool cursorWanted = (target.cursorType() & ~device::cursor::blinkFlag) != device::cursor::none &&
-                              writerForm(*set_, Command::cursorVisible) != nullptr;
+Update ScreenWriter::update(const ShadowState& from, const model::DisplayModel& target) const {
+    const bool cursorWanted = (target.cursorType() & ~model::cursor::blinkFlag) != model::cursor::none &&
+                              model::writerForm(*set_, model::Command::cursorVisible) != nullptr;
     const std::optional<std::int32_t> finalCursor = cursorWanted ? cursorCell(target) : std::nullopt;
 
     const auto plan = [&](bool clearFirst) {
         Update u{std::string(), from};
         u.bytes = settingsBytes(u.after, target, false);
         if (clearFirst) {
-            u.bytes += encode(*set_, Command::clearScreen);
-            u.after.picture = device::DisplayModel(rows_, columns_);
+            u.bytes += model::encode(*set_, model::Command::clearScreen);
+            u.after.picture = model::DisplayModel(rows_, columns_);
             u.after.cursor.reset();  // where clearing leaves the cursor varies by model
         }
         drawCells(u.bytes, u.after, target, finalCursor);
@@ -328,7 +334,7 @@ Update ScreenWriter::update(const DeviceState& from, const device::DisplayModel&
         return u;
     };
     Update direct = plan(false);
-    if (writerForm(*set_, Command::clearScreen) == nullptr) return direct;
+    if (model::writerForm(*set_, model::Command::clearScreen) == nullptr) return direct;
     Update cleared = plan(true);
     return cleared.bytes.size() < direct.bytes.size() ? cleared : direct;
 }

@@ -2,7 +2,7 @@
 // to a new picture, as few as the command set allows.
 //
 // The writer keeps no state of its own: it is given what the device shows
-// (DeviceState: the picture as a DisplayModel plus the protocol state a
+// (ShadowState: the picture as a DisplayModel plus the protocol state a
 // display cannot report, such as where its cursor really stands) and the
 // picture wanted, and returns the bytes and the state they lead to. The
 // caller adopts that state only once the bytes are on the wire, so a failed
@@ -23,8 +23,8 @@
 // Pure functions on values; safe from any thread.
 #pragma once
 
-#include "device/DisplayModel.h"
-#include "serial/CommandSet.h"
+#include "model/CommandSet.h"
+#include "model/DisplayModel.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,8 +34,8 @@
 namespace serial {
 
 // What the device shows and how it is set, as far as it is known.
-struct DeviceState {
-    device::DisplayModel picture;        // cells, attributes, windows, brightness, character set
+struct ShadowState {
+    model::DisplayModel picture;         // cells, attributes, windows, brightness, character set
     std::optional<std::int32_t> cursor;  // the cursor's cell (row * columns + column); nothing: unknown
     std::optional<std::int32_t> brightnessLevel;  // 1.. as last sent
     std::optional<bool> cursorOn;
@@ -46,35 +46,35 @@ struct DeviceState {
 
 struct Update {
     std::string bytes;
-    DeviceState after;
+    ShadowState after;
 };
 
 class ScreenWriter {
 public:
     // A writer for displays of this command set and size.
-    ScreenWriter(const CommandSet& set, std::int32_t rows, std::int32_t columns);
+    ScreenWriter(const model::CommandSet& set, std::int32_t rows, std::int32_t columns);
 
-    const CommandSet& commandSet() const { return *set_; }
+    const model::CommandSet& commandSet() const { return *set_; }
 
     // The state of a display just after initialise: blank, cursor home,
     // blink and reverse off, everything else not yet known.
-    DeviceState afterInitialise() const;
+    ShadowState afterInitialise() const;
     // The bytes that initialise the display (power-on settings, overwrite
     // mode); afterInitialise() is the state they leave.
     std::string initialiseBytes() const;
 
     // The bytes that make a display in state `from` show `target`.
-    Update update(const DeviceState& from, const device::DisplayModel& target) const;
+    Update update(const ShadowState& from, const model::DisplayModel& target) const;
 
     // The display's cell a model's cursor stands on (clamped into its
     // window's viewport), or nothing when it lies outside it.
-    std::optional<std::int32_t> cursorCell(const device::DisplayModel& model) const;
+    std::optional<std::int32_t> cursorCell(const model::DisplayModel& model) const;
 
 private:
     // One step of the cursor: writing the cell it stands on, or a command.
     struct Step {
         bool write = false;
-        Command command = Command::home;
+        model::Command command = model::Command::home;
         std::int32_t to = 0;
         std::size_t cost = 0;
     };
@@ -84,21 +84,34 @@ private:
     // rows*columns: position unknown).
     std::size_t distance(std::int32_t from, std::int32_t to) const;
     // Appends the bytes of that cheapest path.
-    void travel(std::string& out, DeviceState& state, const device::DisplayModel& target, std::int32_t from,
+    void travel(std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t from,
         std::int32_t to) const;
     // Appends one cell's byte, switching the reverse mode to its attribute first.
     void writeCell(
-        std::string& out, DeviceState& state, const device::DisplayModel& target, std::int32_t cell) const;
+        std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t cell) const;
     // Whether a cell shows reversed on a display that can reverse characters.
-    bool reversed(const device::DisplayModel& model, std::int32_t cell) const;
+    bool reversed(const model::DisplayModel& model, std::int32_t cell) const;
+    // A stretch of differing cells in display order; written left to right,
+    // which leaves the cursor just after it.
+    struct Run {
+        std::int32_t first;
+        std::int32_t end;  // one past the last
+    };
+    // The runs of cells whose character or reverse differ between the two.
+    std::vector<Run> differingRuns(const ShadowState& state, const model::DisplayModel& target) const;
+    // The order of the runs with the least cursor travel from `start`, ending
+    // at `finalCursor` when given: exact for up to 12 runs, the nearest run
+    // next beyond that.
+    std::vector<std::size_t> cheapestOrder(
+        const std::vector<Run>& runs, std::int32_t start, std::optional<std::int32_t> finalCursor) const;
     // Appends the bytes that draw every differing cell and leave the cursor
     // at `finalCursor` (when given); updates `state` as they would.
-    void drawCells(std::string& out, DeviceState& state, const device::DisplayModel& target,
+    void drawCells(std::string& out, ShadowState& state, const model::DisplayModel& target,
         std::optional<std::int32_t> finalCursor) const;
-    std::string settingsBytes(DeviceState& state, const device::DisplayModel& target, bool cursorLast) const;
-    char cellByte(const device::DisplayModel& target, std::int32_t cell) const;
+    std::string settingsBytes(ShadowState& state, const model::DisplayModel& target, bool cursorLast) const;
+    char cellByte(const model::DisplayModel& target, std::int32_t cell) const;
 
-    const CommandSet* set_;
+    const model::CommandSet* set_;
     std::int32_t rows_;
     std::int32_t columns_;
     std::vector<std::vector<Step>> edges_;  // by node

@@ -1,13 +1,10 @@
 #include "serial/SerialDisplay.h"
 
-#include "device/CharacterSets.h"
 #include "display/ResultCodes.h"
-
-#include <sys/prctl.h>
+#include "model/CharacterSets.h"
 
 #include <map>
 #include <mutex>
-#include <thread>
 
 namespace serial {
 namespace {
@@ -16,13 +13,13 @@ using Clock = std::chrono::steady_clock;
 
 // The CharacterSetList of a command set ("437,850,..."), kept for the
 // program's life since profiles hold it by view.
-std::string_view characterSetList(const CommandSet& set) {
+std::string_view characterSetList(const model::CommandSet& set) {
     static std::mutex mutex;
-    static std::map<const CommandSet*, std::string> lists;
+    static std::map<const model::CommandSet*, std::string> lists;
     std::lock_guard lock(mutex);
     std::string& list = lists[&set];
     if (list.empty()) {
-        for (const CodeTable& table : set.codeTables) {
+        for (const model::CodeTable& table : set.codeTables) {
             if (!list.empty()) list += ',';
             list += std::to_string(table.characterSet);
         }
@@ -38,43 +35,31 @@ Clock::duration wireTime(std::size_t bytes, std::int32_t baud) {
 
 }  // namespace
 
-device::DeviceProfile profileFor(const CommandSet& set, std::int32_t rows, std::int32_t columns) {
-    namespace cap = device::cap;
-    const auto has = [&](Command command) { return writerForm(set, command) != nullptr; };
-    device::DeviceProfile p{};
-    p.name = set.name;
-    p.rows = rows;
-    p.columns = columns;
-    p.capBlink = has(Command::blink) ? cap::blinkAll : cap::blinkNone;
-    p.capReverse = has(Command::reverse) ? cap::reverseEach : cap::reverseNone;
-    p.capBrightness = has(Command::brightness) && !set.levelPercent.empty();
-    p.brightnessLevelCount = 0;
-    if (p.capBrightness) {
-        for (const std::int32_t percent : set.levelPercent) {
-            if (p.brightnessLevelCount == p.brightnessLevels.size()) break;
-            p.brightnessLevels[p.brightnessLevelCount++] = percent;
-        }
-    }
-    // The sets can only show or hide their cursor, which is an underline.
-    p.capCursorType = has(Command::cursorVisible) ? cap::cursorUnderline : 0;
-    p.initialCursorType = device::cursor::none;
-    p.capDescriptors = false;
-    p.deviceDescriptors = 0;
-    p.capHMarquee = false;
-    p.capVMarquee = false;
-    p.capBlinkRate = false;
-    p.capCustomGlyph = false;
-    p.customGlyphList = "";
-    p.capCharacterSet = cap::charSetAscii;
-    p.characterSetList = characterSetList(set);
-    p.initialCharacterSet =
-        set.codeTables.empty() ? device::charSetAscii : set.codeTables.front().characterSet;
-    // Slow output and windows are the control object's; the display just
-    // shows the cells they produce.
-    p.capICharWait = true;
-    p.capPowerReporting = cap::powerStandard;
-    p.deviceWindows = 4;
-    return p;
+model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows, std::int32_t columns) {
+    namespace cap = model::cap;
+    const auto has = [&](model::Command command) { return model::writerForm(set, command) != nullptr; };
+    const bool dims = has(model::Command::brightness) && !set.levelPercent.empty();
+    return model::DeviceProfile{
+        .name = set.name,
+        .rows = rows,
+        .columns = columns,
+        .capBlink = has(model::Command::blink) ? cap::blinkAll : cap::blinkNone,
+        .capReverse = has(model::Command::reverse) ? cap::reverseEach : cap::reverseNone,
+        .capBrightness = dims,
+        .brightnessLevels = dims ? set.levelPercent : std::span<const std::int32_t>{},
+        // The sets can only show or hide their cursor, which is an underline.
+        .capCursorType = has(model::Command::cursorVisible) ? cap::cursorUnderline : 0,
+        .initialCursorType = model::cursor::none,
+        .capCharacterSet = cap::charSetAscii,
+        .characterSetList = characterSetList(set),
+        .initialCharacterSet =
+            set.codeTables.empty() ? model::charSetAscii : set.codeTables.front().characterSet,
+        // Slow output and windows are the control object's; the display just
+        // shows the cells they produce.
+        .capICharWait = true,
+        .capPowerReporting = cap::powerStandard,
+        .deviceWindows = 4,
+    };
 }
 
 SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace, WireTap wireTap)
@@ -88,7 +73,7 @@ SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Tr
     state_.picture.setCursorType(profile_.initialCursorType);
     // Build the code page's byte table now rather than in the first text
     // call, which would then take longer than its bytes on the wire.
-    device::toCodePage(U" ", profile_.initialCharacterSet);
+    model::toCodePage(U" ", profile_.initialCharacterSet);
 }
 
 void SerialDisplay::openPort(std::chrono::milliseconds timeout, bool claiming) {
@@ -121,15 +106,15 @@ std::int32_t SerialDisplay::enable() {
     return display::OPOS_SUCCESS;
 }
 
-void SerialDisplay::apply(const device::DisplayOp& operation) {
-    device::DisplayModel target = state_.picture;
-    device::applyTo(target, operation);
+void SerialDisplay::apply(const model::DisplayOp& operation) {
+    model::DisplayModel target = state_.picture;
+    model::applyTo(target, operation);
     show(target);
 }
 
-void SerialDisplay::replaceWith(const device::DisplayModel& model) { show(model); }
+void SerialDisplay::replaceWith(const model::DisplayModel& model) { show(model); }
 
-void SerialDisplay::show(const device::DisplayModel& target) {
+void SerialDisplay::show(const model::DisplayModel& target) {
     if (!port_ || !initialised_) {
         throw device::DeviceFailure(display::OPOS_E_OFFLINE,
             "serial port " + settings_.port + " is closed after an earlier failure; enable the device again");
@@ -160,14 +145,7 @@ void SerialDisplay::send(const std::string& bytes) {
     bytesSent_ += bytes.size();
     if (trace_) trace_->wire(settings_.deviceName, bytes);
     if (wireTap_) wireTap_(settings_.deviceName, bytes);
-    // Return when the line is free: sleep (without the default 50 us of
-    // timer slack) until just before, then yield the last moment away, as
-    // waking from a sleep can take longer than a byte's 0.1 ms on the wire.
-    const int slack = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
-    ::prctl(PR_SET_TIMERSLACK, 1000, 0, 0, 0);
-    std::this_thread::sleep_until(lineFree_ - std::chrono::microseconds(150));
-    if (slack > 0) ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
-    while (Clock::now() < lineFree_) std::this_thread::yield();
+    port_->waitUntilSent(lineFree_);
 }
 
 device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
@@ -183,12 +161,12 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
         return {display::OPOS_SUCCESS, u"Internal HCheck: Successful"};
     case 2: {
         // External: every cell lit, then what was shown put back.
-        const device::DisplayModel saved = state_.picture;
-        device::DisplayModel pattern = saved;
+        const model::DisplayModel saved = state_.picture;
+        model::DisplayModel pattern = saved;
         pattern.selectWindow(0);
         pattern.setCursor(0, 0);
         pattern.writeText(std::u32string(static_cast<std::size_t>(profile_.rows * profile_.columns), U'*'),
-            device::attribute::normal, false);
+            model::attribute::normal, false);
         try {
             show(pattern);
             show(saved);

@@ -22,7 +22,7 @@
 
 #include "device/ServiceObject.h"
 #include "device/Trace.h"
-#include "serial/CommandSet.h"
+#include "model/CommandSet.h"
 #include "serial/Port.h"
 #include "serial/ScreenWriter.h"
 
@@ -44,13 +44,13 @@ struct SerialSettings {
     std::string deviceName;  // for the trace
     std::string port;
     std::int32_t baud = 9600;
-    const CommandSet* commandSet = &dmD();
+    const model::CommandSet* commandSet = &model::dmD();
     std::int32_t rows = 2;
     std::int32_t columns = 20;
 };
 
 // The capabilities of a display of this command set and size.
-device::DeviceProfile profileFor(const CommandSet& set, std::int32_t rows, std::int32_t columns);
+model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows, std::int32_t columns);
 
 class SerialDisplay : public device::ServiceObject {
 public:
@@ -59,15 +59,15 @@ public:
     explicit SerialDisplay(
         SerialSettings settings, std::shared_ptr<device::Trace> trace = nullptr, WireTap wireTap = {});
 
-    const device::DeviceProfile& profile() const override { return profile_; }
+    const model::DeviceProfile& profile() const override { return profile_; }
     void claim(std::chrono::milliseconds timeout) override;
     void release() override;
     std::int32_t enable() override;
     void disable() override {}
     bool online() const override { return port_ != nullptr; }
-    void apply(const device::DisplayOp& operation) override;
-    void replaceWith(const device::DisplayModel& model) override;
-    device::DisplayModel shown() const override { return state_.picture; }
+    void apply(const model::DisplayOp& operation) override;
+    void replaceWith(const model::DisplayModel& model) override;
+    model::DisplayModel shown() const override { return state_.picture; }
     device::HealthReport checkHealth(std::int32_t level) override;
 
     // Bytes written to the port since it was created (for the benchmark).
@@ -78,15 +78,15 @@ private:
     // throws DeviceFailure (108) after closing the port when that fails.
     void send(const std::string& bytes);
     // Makes the display show `target`, adopting the new state only once sent.
-    void show(const device::DisplayModel& target);
+    void show(const model::DisplayModel& target);
     void openPort(std::chrono::milliseconds timeout, bool claiming);
 
     SerialSettings settings_;
     std::shared_ptr<device::Trace> trace_;
     WireTap wireTap_;
-    device::DeviceProfile profile_;
+    model::DeviceProfile profile_;
     ScreenWriter writer_;
-    DeviceState state_;
+    ShadowState state_;
     std::unique_ptr<Port> port_;
     bool initialised_ = false;  // the display has been initialised since the port was opened
     std::chrono::steady_clock::time_point lineFree_{};  // when the last bytes are through the wire

@@ -86,8 +86,6 @@ void showErrorBox(QWidget& window, const QString& line) {
     QMessageBox::critical(&window, QApplication::applicationName(), line);
 }
 
-int twipsToPixels(int twips, double dotsPerInch) { return app::twipsToPixels(twips, dotsPerInch); }
-
 QFont windowFont() {
     // A small sans-serif face, as the layout's captions were sized for an
     // 8-point dialog font; the first family present on the machine is used.

@@ -30,10 +30,6 @@ using ErrorReporter = std::function<void(QWidget& window, const QString& line)>;
 // The program's reporter: a critical message box over the window.
 void showErrorBox(QWidget& window, const QString& line);
 
-// Pixels for a length in twips at the given logical density (15 twips a
-// pixel at 96 dots per inch), rounded to the nearest pixel.
-int twipsToPixels(int twips, double dotsPerInch);
-
 // The window's default font, used by every control.
 QFont windowFont();
 

@@ -1,6 +1,7 @@
 #include "app/win32/Step1.h"
 
 #include "app/Console.h"
+#include "display/com/ComVariant.h"
 
 #include <algorithm>
 #include <iostream>
@@ -50,17 +51,8 @@ ChildStyle styleOf(Kind kind) {
 
 }  // namespace
 
-std::wstring wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), length);
-    return out;
-}
-
 void showErrorBox(HWND window, const std::string& line) {
-    ::MessageBoxW(window, wide(line).c_str(), L"Project1", MB_OK | MB_ICONERROR);
+    ::MessageBoxW(window, display::com::wide(line).c_str(), L"Project1", MB_OK | MB_ICONERROR);
 }
 
 Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter reporter)
@@ -78,7 +70,7 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     RECT frame{0, 0, px(app::window.clientWidth), px(app::window.clientHeight)};
     ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-    window_ = ::CreateWindowExW(0, windowClassName, wide(app::window.title).c_str(), style,
+    window_ = ::CreateWindowExW(0, windowClassName, display::com::wide(app::window.title).c_str(), style,
         px(app::window.startLeft) + frame.left, px(app::window.startTop) + frame.top,
         frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     if (!window_) throw std::runtime_error("Windows refused to create the console window");
@@ -110,7 +102,7 @@ Step1::Step1(std::unique_ptr<display::OPOSLineDisplay> control, ErrorReporter re
         // are drawn over their frame.
         if (c.container == app::window.name && c.kind != Kind::Frame) cs.style |= WS_CLIPSIBLINGS;
         const PixelRect r = windowPixelRect(c, dpi_);
-        HWND child = ::CreateWindowExW(cs.exStyle, cs.className, wide(c.caption).c_str(),
+        HWND child = ::CreateWindowExW(cs.exStyle, cs.className, display::com::wide(c.caption).c_str(),
             WS_CHILD | WS_VISIBLE | cs.style, r.x, r.y, r.width, r.height, window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(firstChildId + i)), instance, nullptr);
         if (!child) throw std::runtime_error("Windows refused to create the control " + std::string(c.name));

@@ -39,9 +39,6 @@ using ErrorReporter = std::function<void(HWND window, const std::string& line)>;
 // The program's reporter: an error message box titled "Project1".
 void showErrorBox(HWND window, const std::string& line);
 
-// UTF-16 of UTF-8 text, for the Win32 calls.
-std::wstring wide(std::string_view utf8);
-
 class Step1 final : public commands::Form {
 public:
     // Creates the window (hidden) around its control instance; makes no call

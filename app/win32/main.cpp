@@ -10,6 +10,7 @@
 #include "app/Console.h"
 #include "app/win32/Step1.h"
 #include "display/com/ComDispatch.h"
+#include "display/com/ComVariant.h"
 
 #include <windows.h>
 
@@ -43,7 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
         ::UpdateWindow(window.handle());
         if (!started.problem.empty()) {
             std::cerr << started.problem << std::endl;
-            ::MessageBoxW(window.handle(), app::win32::wide(started.problem).c_str(), L"Project1",
+            ::MessageBoxW(window.handle(), display::com::wide(started.problem).c_str(), L"Project1",
                 MB_OK | MB_ICONWARNING);
         }
         MSG message;
@@ -56,7 +57,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
         return static_cast<int>(message.wParam);
     } catch (const std::exception& e) {
         std::cerr << "TQN730Test: " << e.what() << std::endl;
-        ::MessageBoxW(nullptr, app::win32::wide(e.what()).c_str(), L"Project1", MB_OK | MB_ICONERROR);
+        ::MessageBoxW(nullptr, display::com::wide(e.what()).c_str(), L"Project1", MB_OK | MB_ICONERROR);
         return 1;
     }
 }

@@ -4,6 +4,7 @@
 #include "device/com/StandInControl.h"
 
 #include "display/OPOSLineDisplay.h"
+#include "display/com/ComVariant.h"
 
 #include <olectl.h>
 
@@ -57,8 +58,6 @@ public:
 
 ClassFactory factory;
 
-std::wstring wide(std::string_view text) { return std::wstring(text.begin(), text.end()); }
-
 std::wstring clsidText() {
     wchar_t text[64];
     ::StringFromGUID2(standInClsid, text, 64);
@@ -102,7 +101,7 @@ STDAPI DllRegisterServer() {
     const DWORD length = ::GetModuleFileNameW(thisModule, path, MAX_PATH);
     if (length == 0 || length == MAX_PATH) return SELFREG_E_CLASS;
     const std::wstring clsid = clsidText();
-    const std::wstring progId = wide(display::lineDisplayProgId);
+    const std::wstring progId = display::com::wide(display::lineDisplayProgId);
     const std::wstring classKey = L"CLSID\\" + clsid;
     const LSTATUS failed =
         setValue(HKEY_CLASSES_ROOT, classKey, nullptr, L"LineDisplayTest stand-in Line Display control") ||
@@ -115,7 +114,7 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() {
-    const std::wstring progId = wide(display::lineDisplayProgId);
+    const std::wstring progId = display::com::wide(display::lineDisplayProgId);
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsidText()).c_str());
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, progId.c_str());
     return S_OK;

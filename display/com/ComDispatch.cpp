@@ -12,12 +12,6 @@
 namespace display::com {
 namespace {
 
-std::wstring wide(std::string_view text) {
-    std::wstring out;
-    for (const char ch : text) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(ch)));
-    return out;
-}
-
 // "DisplayText (84)", or "dispatch ID 999" for one the table does not know.
 std::string memberName(DispId id) {
     const Operation* op = findOperation(id);

@@ -1,9 +1,11 @@
 #include "display/com/ComVariant.h"
 
 #include "display/DispatchError.h"
+#include "model/Utf.h"
 
 #include <array>
 #include <cstdio>
+#include <cwchar>
 #include <utility>
 
 namespace display::com {
@@ -79,14 +81,16 @@ std::string variantTypeName(VARTYPE type) {
     return name + " (" + std::to_string(type) + ")";
 }
 
+// wchar_t is UTF-16 on Windows, so the one codec of the model serves both ways.
 std::string utf8Of(const wchar_t* text, int length) {
     if (!text) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-    if (length < 0 && !out.empty()) out.pop_back();  // the terminating zero
-    return out;
+    const std::size_t size = length < 0 ? std::wcslen(text) : static_cast<std::size_t>(length);
+    return model::utf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), size));
+}
+
+std::wstring wide(std::string_view utf8) {
+    const std::u16string text = model::utf16(utf8);
+    return std::wstring(text.begin(), text.end());
 }
 
 namespace {

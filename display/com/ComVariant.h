@@ -14,6 +14,7 @@
 #include <oleauto.h>
 
 #include <string>
+#include <string_view>
 
 namespace display::com {
 
@@ -47,7 +48,9 @@ std::string variantTypeName(VARTYPE type);
 // "Invalid class string (0x800401F3)".
 std::string describeHresult(HRESULT hr);
 
-// UTF-8 of a UTF-16 string, for messages.
+// UTF-8 of a UTF-16 string (zero-terminated when length is -1), for messages.
 std::string utf8Of(const wchar_t* text, int length = -1);
+// UTF-16 of UTF-8 text, for the wide Win32 and COM calls.
+std::wstring wide(std::string_view utf8);
 
 }  // namespace display::com

@@ -1,5 +1,7 @@
 #include "emulator/qt/DisplayWindow.h"
 
+#include "model/Hex.h"
+
 #include <QFontDatabase>
 #include <QPalette>
 #include <QVBoxLayout>
@@ -44,7 +46,7 @@ void DisplayWindow::showScreen(const VirtualDisplay& display) {
     for (auto it = faults.rbegin();
          it != faults.rend() && static_cast<std::size_t>(last.size()) < shownFaults; ++it) {
         last << QStringLiteral("%1 (%2)").arg(
-            QString::fromStdString(hex(it->bytes)), QString::fromStdString(it->reason));
+            QString::fromStdString(model::hexBytes(it->bytes)), QString::fromStdString(it->reason));
     }
     faults_->setText(tr("%n unknown or malformed, last: ", nullptr, static_cast<int>(display.faultCount())) +
                      last.join(QStringLiteral("; ")));

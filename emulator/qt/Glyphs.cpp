@@ -144,7 +144,7 @@ Glyph renderFromFont(char32_t character) {
 
 }  // namespace
 
-Glyph glyphFor(char32_t character, const DeviceState& state) {
+Glyph glyphFor(char32_t character, const PanelState& state) {
     if (character >= userCharacterBase && character <= userCharacterBase + 0xFF) {
         const auto it = state.userCharacters.find(static_cast<std::uint8_t>(character - userCharacterBase));
         if (it != state.userCharacters.end()) return it->second;

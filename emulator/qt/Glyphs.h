@@ -12,6 +12,6 @@
 namespace emulator::qt {
 
 // The dots of a character: 5 columns, bit r of column c lit means row r.
-Glyph glyphFor(char32_t character, const DeviceState& state);
+Glyph glyphFor(char32_t character, const PanelState& state);
 
 }  // namespace emulator::qt

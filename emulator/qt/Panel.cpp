@@ -34,13 +34,13 @@ Panel::Panel(QWidget* parent) : QWidget(parent) {
     connect(&blinkTimer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
-void Panel::setScreen(const device::DisplayModel& model, const DeviceState& state) {
+void Panel::setScreen(const model::DisplayModel& model, const PanelState& state) {
     model_ = model;
     state_ = state;
     bool blinking = state_.blinkInterval > 0;
     for (int r = 0; r < model_.deviceRows() && !blinking; ++r) {
         for (int c = 0; c < model_.deviceColumns(); ++c) {
-            if (model_.shownCell(r, c).attribute & device::attribute::blink) blinking = true;
+            if (model_.shownCell(r, c).attribute & model::attribute::blink) blinking = true;
         }
     }
     // Repaint on a clock only while something blinks.
@@ -122,9 +122,9 @@ void Panel::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     for (int r = 0; r < model_.deviceRows(); ++r) {
         for (int c = 0; c < model_.deviceColumns(); ++c) {
-            const device::Cell& cell = model_.shownCell(r, c);
-            const bool hidden = (cell.attribute & device::attribute::blink) && !blinkPhaseOn(cellBlinkMs);
-            const bool reversed = (cell.attribute & device::attribute::reverse) != 0;
+            const model::Cell& cell = model_.shownCell(r, c);
+            const bool hidden = (cell.attribute & model::attribute::blink) && !blinkPhaseOn(cellBlinkMs);
+            const bool reversed = (cell.attribute & model::attribute::reverse) != 0;
             const Glyph glyph = glyphFor(cell.character, state_);
             for (int x = 0; x < 5; ++x) {
                 for (int y = 0; y < 7; ++y) {

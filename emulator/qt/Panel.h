@@ -7,8 +7,8 @@
 // given, so the reader may go on changing its own. GUI thread only.
 #pragma once
 
-#include "device/DisplayModel.h"
 #include "emulator/VirtualDisplay.h"
+#include "model/DisplayModel.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -21,7 +21,7 @@ public:
     explicit Panel(QWidget* parent = nullptr);
 
     // Shows this screen from now on.
-    void setScreen(const device::DisplayModel& model, const DeviceState& state);
+    void setScreen(const model::DisplayModel& model, const PanelState& state);
 
     // Where a cell's 5x7 dots are drawn at the current size (for tests).
     QRect cellRect(int row, int column) const;
@@ -41,8 +41,8 @@ private:
     QPointF dotCentre(const Layout& l, int row, int column, int dotX, int dotY) const;
     bool blinkPhaseOn(int periodMs) const;
 
-    device::DisplayModel model_{2, 20};
-    DeviceState state_;
+    model::DisplayModel model_{2, 20};
+    PanelState state_;
     QElapsedTimer clock_;
     QTimer blinkTimer_;
 };

@@ -51,6 +51,15 @@ TEST(Startup, withoutTheControlSaysWhyAndStillGivesTheWindowAControl) {
         "under the ProgID OposLineDisplay_1_7_LibCtl.OPOSLineDisplay");
 }
 
+TEST(Geometry, twipsScaleWithTheScreenDensity) {
+    EXPECT_EQ(app::twipsToPixels(14190, 96.0), 946);
+    EXPECT_EQ(app::twipsToPixels(11355, 96.0), 757);
+    EXPECT_EQ(app::twipsToPixels(14190, 144.0), 1419);
+    EXPECT_EQ(app::twipsToPixels(14190, 120.0), 1183);  // 1182.5 rounds up
+    EXPECT_EQ(app::twipsToPixels(135, 192.0), 18);
+    EXPECT_EQ(app::twipsToPixels(0, 144.0), 0);
+}
+
 TEST(Geometry, aControlInAFrameIsPlacedThroughItsFrameRoundedOnce) {
     const app::Control& inFrame = *app::findControl("Command7");  // Frame2 at 360,6120; itself at 240,240
     const auto at96 = app::windowPixelRect(inFrame, 96);

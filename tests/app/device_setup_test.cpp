@@ -50,8 +50,8 @@ TEST(DeviceSetup, aConfiguredSerialDisplayIsDrivenAndTracedThroughTheControl) {
     // From home, one line down is the cheapest way to (1,2).
     EXPECT_EQ(pty.take(), "\x0ATotal");
     // Data that would end a line or fake another one stays inside its literal.
-    EXPECT_EQ(d.call("DisplayText", {S(u"\"x\"\n2026-01-01T00:00:00Z " + display::utf16(name)), I(0)}),
-        OPOS_SUCCESS);
+    EXPECT_EQ(
+        d.call("DisplayText", {S(u"\"x\"\n2026-01-01T00:00:00Z " + model::utf16(name)), I(0)}), OPOS_SUCCESS);
     ASSERT_EQ(d.call("Close"), OPOS_SUCCESS);
 
     const std::string log = slurp(trace);

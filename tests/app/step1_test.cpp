@@ -2,10 +2,11 @@
 // built-in Line Display control behind it (or, where a test must see every
 // call, the recording control at the dispatch seam).
 #include "app/qt/Step1.h"
+#include "app/Console.h"
 #include "app/ControlTable.h"
 #include "commands/Commands.h"
-#include "device/Registry.h"
 #include "display/OPOSLineDisplay.h"
+#include "support/RealConsole.h"
 #include "support/RecordingControl.h"
 
 #include <QGroupBox>
@@ -29,9 +30,7 @@ namespace {
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 std::unique_ptr<display::OPOSLineDisplay> builtInControl() {
-    display::ControlFactory factory;
-    device::registerBuiltInControl(factory);
-    return std::make_unique<display::OPOSLineDisplay>(factory.create(display::lineDisplayProgId));
+    return std::make_unique<display::OPOSLineDisplay>(testsupport::builtInControl());
 }
 
 // Hands every call on to a recorder that outlives the window, so that the
@@ -82,7 +81,7 @@ private slots:
 
     void everyControlSitsWhereTheTableSays() {
         const double dpi = window_->screen()->logicalDotsPerInch();
-        const auto px = [dpi](int twips) { return app::qt::twipsToPixels(twips, dpi); };
+        const auto px = [dpi](int twips) { return app::twipsToPixels(twips, dpi); };
         int widgets = 0;
         for (const auto& c : app::controls) {
             QWidget* w = window_->widget(c.name);
@@ -123,15 +122,6 @@ private slots:
         }
     }
 
-    void twipsScaleWithTheScreenDensity() {
-        QCOMPARE(app::qt::twipsToPixels(14190, 96.0), 946);
-        QCOMPARE(app::qt::twipsToPixels(11355, 96.0), 757);
-        QCOMPARE(app::qt::twipsToPixels(14190, 144.0), 1419);
-        QCOMPARE(app::qt::twipsToPixels(14190, 120.0), 1183);  // 1182.5 rounds up
-        QCOMPARE(app::qt::twipsToPixels(135, 192.0), 18);
-        QCOMPARE(app::qt::twipsToPixels(0, 144.0), 0);
-    }
-
     void windowIsFixedWithTitleCloseBoxAndStartPosition() {
         showWindow();
         QCOMPARE(window_->windowTitle(), QStringLiteral("."));
@@ -144,7 +134,7 @@ private slots:
         QCOMPARE(window_->maximumSize(), window_->size());
         const double dpi = window_->screen()->logicalDotsPerInch();
         const QPoint start = window_->screen()->geometry().topLeft() +
-                             QPoint(app::qt::twipsToPixels(3045, dpi), app::qt::twipsToPixels(3330, dpi));
+                             QPoint(app::twipsToPixels(3045, dpi), app::twipsToPixels(3330, dpi));
         QCOMPARE(window_->geometry().topLeft(), start);
         const QIcon icon = window_->windowIcon();
         QVERIFY(!icon.isNull());
@@ -238,17 +228,10 @@ private slots:
 
     void openClaimEnableOnTheBuiltInControl() {
         showWindow();
-        click("Command3");  // Claim before Open
-        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_E_CLOSED"));
-        click("Command2");
-        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
-        click("Command2");  // a second Open
-        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_E_ILLEGAL"));
-        click("Command3");
-        QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
-        click("Command4");
-        click("Command8");
-        QCOMPARE(labelText("Label4"), QStringLiteral("True"));
+        for (const auto& step : testsupport::firstRoad) {
+            click(step.button);
+            QCOMPARE(labelText(step.label).toStdU16String(), std::u16string(step.shows));
+        }
         click("Command57");  // the default device, TQN730, has per-character reverse
         QCOMPARE(labelText("Label43"), QStringLiteral("2"));
         QVERIFY(reported_.isEmpty());
@@ -266,9 +249,7 @@ private slots:
 
     void aFailingClickIsReportedAndTheWindowGoesOn() {
         showWindow();
-        click("Command2");
-        click("Command3");
-        click("Command4");
+        for (const std::string_view button : testsupport::openClaimEnableClicks) click(button);
         QCOMPARE(labelText("Label1"), QStringLiteral("OPOS_SUCCESS"));
         get<QLineEdit>("Text11")->setText(QStringLiteral("abc"));
         window_->setCaption("Label1", u"before");

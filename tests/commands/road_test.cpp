@@ -1,48 +1,17 @@
 // The handlers against the built-in control object and its simulated
 // displays: what a technician sees on the window for the usual roads.
-#include "commands/Commands.h"
-#include "device/LineDisplayControl.h"
-#include "device/Registry.h"
-#include "support/MemoryForm.h"
+#include "support/RealConsole.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// One console window with its own built-in control object, created by ProgID
-// as start-up creates it.
-struct RealConsole {
-    RealConsole() : control(makeControl()) {}
-    static std::unique_ptr<display::Dispatch> makeControl() {
-        display::ControlFactory factory;
-        device::registerBuiltInControl(factory);
-        return factory.create(display::lineDisplayProgId);
-    }
-    void click(std::string_view button) { commands::click(button, form, control); }
-    std::u16string label(std::string_view name) const { return form.label(name); }
-    device::LineDisplayControl& device() {
-        return dynamic_cast<device::LineDisplayControl&>(control.control());
-    }
-
-    testsupport::MemoryForm form;
-    display::OPOSLineDisplay control;
-};
-
-}  // namespace
+using testsupport::RealConsole;
 
 TEST(ConsoleRoad, openClaimEnableThenTextReachesTheDisplay) {
     RealConsole c;
-    c.click("Command3");
-    EXPECT_EQ(c.label("Label1"), u"OPOS_E_CLOSED");
-    c.click("Command2");
-    EXPECT_EQ(c.label("Label1"), u"OPOS_SUCCESS");
-    c.click("Command2");
-    EXPECT_EQ(c.label("Label1"), u"OPOS_E_ILLEGAL");
-    c.click("Command3");
-    EXPECT_EQ(c.label("Label1"), u"OPOS_SUCCESS");
-    c.click("Command4");
-    c.click("Command8");
-    EXPECT_EQ(c.label("Label4"), u"True");
+    for (const auto& step : testsupport::firstRoad) {
+        c.click(step.button);
+        EXPECT_EQ(c.label(step.label), step.shows) << step.button;
+    }
 
     c.click("Command7");
     c.device().waitUntilIdle();
@@ -62,7 +31,8 @@ TEST(ConsoleRoad, openClaimEnableThenTextReachesTheDisplay) {
 
 TEST(ConsoleRoad, blinkOnTheDefaultDisplayIsRefusedAndTheScreenStays) {
     RealConsole c;
-    for (const char* b : {"Command2", "Command3", "Command4", "Command7"}) c.click(b);
+    testsupport::openClaimEnable(c);
+    c.click("Command7");
     c.device().waitUntilIdle();
     const auto before = c.device().shownRows();
     c.form.select("Option4");
@@ -76,7 +46,7 @@ TEST(ConsoleRoad, blinkOnTheDefaultDisplayIsRefusedAndTheScreenStays) {
 
 TEST(ConsoleRoad, aCursorRowOutsideTheDisplayChangesNothing) {
     RealConsole c;
-    for (const char* b : {"Command2", "Command3", "Command4"}) c.click(b);
+    testsupport::openClaimEnable(c);
     c.form.type("Text5", u"1");
     c.click("Command37");
     c.form.type("Text5", u"7");
@@ -91,7 +61,8 @@ TEST(ConsoleRoad, healthCheckAndItsText) {
     RealConsole c;
     c.click("Command14");
     EXPECT_EQ(c.label("Label1"), u"OPOS_E_CLOSED");
-    for (const char* b : {"Command2", "Command3", "Command4", "Command14"}) c.click(b);
+    testsupport::openClaimEnable(c);
+    c.click("Command14");
     EXPECT_EQ(c.label("Label1"), u"OPOS_SUCCESS");
     c.click("Command27");
     EXPECT_EQ(c.label("Label10"), u"Internal HCheck: Successful");
@@ -101,7 +72,8 @@ TEST(ConsoleRoad, destroyingTheDeviceWindowIsRefused) {
     RealConsole c;
     c.click("Command20");
     EXPECT_EQ(c.label("Label1"), u"OPOS_E_CLOSED");
-    for (const char* b : {"Command2", "Command3", "Command4", "Command20"}) c.click(b);
+    testsupport::openClaimEnable(c);
+    c.click("Command20");
     EXPECT_EQ(c.label("Label1"), u"OPOS_E_ILLEGAL");
 }
 

@@ -12,11 +12,12 @@
 #include "commands/Commands.h"
 #include "device/ClaimLock.h"
 #include "device/LineDisplayControl.h"
-#include "device/Registry.h"
 #include "display/Conversions.h"
 #include "display/DispatchError.h"
 #include "display/Operations.h"
 #include "display/ResultCodes.h"
+#include "model/Utf.h"
+#include "support/BuiltInControl.h"
 #include "support/MemoryForm.h"
 
 #include <gtest/gtest.h>
@@ -111,13 +112,8 @@ private:
 class Soak {
 public:
     Soak()
-        : control_(makeControl()), device_(dynamic_cast<device::LineDisplayControl&>(control_.control())) {}
-
-    static std::unique_ptr<display::Dispatch> makeControl() {
-        display::ControlFactory factory;
-        device::registerBuiltInControl(factory);
-        return factory.create(display::lineDisplayProgId);
-    }
+        : control_(testsupport::builtInControl()),
+          device_(dynamic_cast<device::LineDisplayControl&>(control_.control())) {}
 
     // One click as the window makes it: a DispatchError ends the click with a
     // message; anything else escaping a handler is a fault.
@@ -177,7 +173,7 @@ public:
         const auto shownRows = picture->shownRows();
         ASSERT_EQ(static_cast<std::int32_t>(shownRows.size()), readInt("DeviceRows"));
         for (const auto& r : shownRows) {
-            ASSERT_EQ(static_cast<std::int32_t>(display::codePoints(r).size()), readInt("DeviceColumns"));
+            ASSERT_EQ(static_cast<std::int32_t>(model::codePoints(r).size()), readInt("DeviceColumns"));
         }
         ASSERT_EQ(picture->cursorRow(), row);
         ASSERT_EQ(picture->cursorColumn(), column);
@@ -229,7 +225,7 @@ public:
     void noteOpen(std::int32_t stateBefore) {
         if (stateBefore == 1 && readInt("State") == 2) {
             openedName_ =
-                display::utf8(form.isSelected("Option1") ? form.caption("Option1") : form.caption("Option2"));
+                model::utf8(form.isSelected("Option1") ? form.caption("Option1") : form.caption("Option2"));
         }
     }
 

@@ -48,6 +48,16 @@ TEST(TextOutput, eachButtonUsesItsOwnAttributeGroup) {
     c.control().clearLog();
     c.click("Command6");
     EXPECT_EQ(c.calls()[1], R"(read DisplayTextAt#85(1, 5, "Disp Text At Test", 0))");
+    // Should two of a group show as selected, the first in the group's order counts.
+    c.form.select("Option4");
+    c.form.forceSelected("Option6", true);
+    c.form.forceSelected("Option8", true);
+    c.form.forceSelected("Option10", true);
+    c.control().clearLog();
+    c.click("Command7");
+    c.click("Command6");
+    EXPECT_EQ(c.calls()[1], R"(read DisplayText#84("Disp Text Test", 1))");
+    EXPECT_EQ(c.calls()[3], R"(read DisplayTextAt#85(1, 5, "Disp Text At Test", 1))");
 }
 
 TEST(TextOutput, aDisabledDeviceGetsOnlyTheEnabledReadAndNoInputIsRead) {

@@ -7,10 +7,10 @@
 #include "device/LineDisplayControl.h"
 #include "device/Registry.h"
 #include "device/SimulatedDisplay.h"
-#include "display/Conversions.h"
 #include "display/DispatchError.h"
 #include "display/Operations.h"
 #include "display/ResultCodes.h"
+#include "model/Utf.h"
 
 #include <unistd.h>
 
@@ -39,7 +39,7 @@ inline std::string uniqueDeviceName(std::string_view profile) {
 inline std::shared_ptr<device::DeviceRegistry> registryFor(
     const std::string& deviceName, std::string_view profile) {
     auto registry = std::make_shared<device::DeviceRegistry>();
-    const auto found = device::findProfile(profile);
+    const auto found = model::findProfile(profile);
     registry->add(deviceName, [p = *found] { return std::make_unique<device::SimulatedDisplay>(p); });
     return registry;
 }
@@ -54,7 +54,7 @@ public:
 
     device::LineDisplayControl& control() { return control_; }
     const std::string& deviceName() const { return name_; }
-    std::u16string deviceName16() const { return display::utf16(name_); }
+    std::u16string deviceName16() const { return model::utf16(name_); }
 
     // A read (property get, or method whose result is used).
     Variant read(std::string_view op, std::initializer_list<Variant> args = {}) {

@@ -5,8 +5,8 @@
 // Usage: claim_holder <device name> <profile name>
 #include "device/LineDisplayControl.h"
 #include "device/SimulatedDisplay.h"
-#include "display/Conversions.h"
 #include "display/Operations.h"
+#include "model/Utf.h"
 
 #include <unistd.h>
 
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: claim_holder <device name> <profile name>\n");
         return 2;
     }
-    const auto profile = device::findProfile(argv[2]);
+    const auto profile = model::findProfile(argv[2]);
     if (!profile) {
         std::fprintf(stderr, "claim_holder: no profile %s\n", argv[2]);
         return 2;
@@ -30,8 +30,7 @@ int main(int argc, char** argv) {
         return control.invoke(id, display::invokeMethod | display::invokePropertyGet, std::span(&arg, 1))
             .int32();
     };
-    const int opened =
-        invoke(display::dispIdOf("Open"), display::Variant::fromString(display::utf16(argv[1])));
+    const int opened = invoke(display::dispIdOf("Open"), display::Variant::fromString(model::utf16(argv[1])));
     const int claimed = invoke(display::dispIdOf("ClaimDevice"), display::Variant::fromInt32(0));
     if (opened != 0 || claimed != 0) {
         std::printf("failed %d %d\n", opened, claimed);

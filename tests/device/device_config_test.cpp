@@ -118,6 +118,20 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
     }
 }
 
+TEST(DeviceConfig, theSizeOfADisplayIsAcceptedUpToItsEdgesAndNoFurther) {
+    const auto sized = [](const std::string& key, int value) {
+        return problemOf("[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\n" + key + " = " +
+                         std::to_string(value) + "\n");
+    };
+    for (const auto& [key, high] : {std::pair<std::string, int>{"rows", 4}, {"columns", 40}}) {
+        EXPECT_EQ(sized(key, 1), "") << key;
+        EXPECT_EQ(sized(key, high), "") << key;
+        EXPECT_NE(sized(key, 0), "") << key;
+        EXPECT_EQ(sized(key, high + 1), "devices.toml:4: device \"A\": " + key + " must be 1 to " +
+                                            std::to_string(high) + ", not " + std::to_string(high + 1));
+    }
+}
+
 TEST(DeviceConfig, aBrokenEntryKeepsItsNameAndTraceAndTheOthersStaySound) {
     const auto config = parse(
         "[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nrows = 9\nbaud = 1\n"

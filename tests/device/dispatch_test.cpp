@@ -102,11 +102,11 @@ TEST(DispatchFailures, serviceObjectFailureIsAControlFaultNamingTheOperation) {
     class BrokenDisplay : public device::SimulatedDisplay {
     public:
         using SimulatedDisplay::SimulatedDisplay;
-        void apply(const device::DisplayOp&) override { throw std::runtime_error("port closed"); }
+        void apply(const model::DisplayOp&) override { throw std::runtime_error("port closed"); }
     };
     const std::string name = uniqueDeviceName("broken");
     auto registry = std::make_shared<device::DeviceRegistry>();
-    registry->add(name, [] { return std::make_unique<BrokenDisplay>(*device::findProfile("TQN730")); });
+    registry->add(name, [] { return std::make_unique<BrokenDisplay>(*model::findProfile("TQN730")); });
     Driver d(name, registry);
     ASSERT_TRUE(d.openClaimEnable());
     const auto e = failureOf(d, dispIdOf("DisplayText"), readFlags, {S(u"x"), I(0)});

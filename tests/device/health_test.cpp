@@ -19,7 +19,7 @@ struct Watched {
         const std::string name = uniqueDeviceName("TQN730");
         auto registry = std::make_shared<device::DeviceRegistry>();
         registry->add(name, [slot] {
-            auto display = std::make_unique<device::SimulatedDisplay>(*device::findProfile("TQN730"));
+            auto display = std::make_unique<device::SimulatedDisplay>(*model::findProfile("TQN730"));
             *slot = display.get();
             return display;
         });
@@ -72,7 +72,7 @@ TEST(CheckHealth, interactiveIsNotSupportedAndSaysSo) {
     ASSERT_TRUE(d.openClaimEnable());
     EXPECT_EQ(d.call("CheckHealth", {I(3)}), OPOS_E_ILLEGAL);
     const std::u16string text = d.readText("CheckHealthText");
-    EXPECT_EQ(text.rfind(u"Interactive HCheck: Not supported", 0), 0u) << utf8(text);
+    EXPECT_EQ(text.rfind(u"Interactive HCheck: Not supported", 0), 0u) << model::utf8(text);
 }
 
 TEST(CheckHealth, levelOutsideOneToThreeIsIllegalAndKeepsTheText) {

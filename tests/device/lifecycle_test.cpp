@@ -2,8 +2,12 @@
 // the standard's life-cycle table, the order of precondition checks, ResultCode
 // bookkeeping and the values read while closed.
 #include "DeviceTesting.h"
+#include "support/BuiltInControl.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace devicetest;
 using namespace display;
@@ -13,7 +17,7 @@ namespace {
 // A simulated display whose hardware answers enable with a fixed result.
 class AbsentDisplay : public device::SimulatedDisplay {
 public:
-    AbsentDisplay(const device::DeviceProfile& p, std::int32_t result)
+    AbsentDisplay(const model::DeviceProfile& p, std::int32_t result)
         : SimulatedDisplay(p), result_(result) {}
     std::int32_t enable() override { return result_; }
 
@@ -69,9 +73,7 @@ TEST(Open, setsTheStartingState) {
 }
 
 TEST(Open, builtInFactoryServesBothDisplaysAndNothingElse) {
-    ControlFactory factory;
-    device::registerBuiltInControl(factory);
-    auto control = factory.create(lineDisplayProgId);
+    auto control = testsupport::builtInControl();
     const auto open = [&](std::u16string name) {
         const Variant arg = Variant::fromString(std::move(name));
         return control->invoke(dispIdOf("Open"), invokeMethod | invokePropertyGet, std::span(&arg, 1))
@@ -126,6 +128,20 @@ TEST(ClaimDevice, secondInstanceInTheSameProcessTimesOutUntilReleased) {
     EXPECT_EQ(second.write("DeviceEnabled", B(true)), OPOS_E_NOTCLAIMED);
     EXPECT_EQ(second.call("ClaimDevice", {I(0)}), OPOS_SUCCESS);
     EXPECT_EQ(first.call("ClaimDevice", {I(0)}), OPOS_E_TIMEOUT);
+}
+
+TEST(ClaimDevice, waitsForAHolderThatReleasesWithinTheTimeout) {
+    Driver first;
+    ASSERT_TRUE(first.openClaimEnable());
+    Driver second(first.deviceName(), registryFor(first.deviceName(), "TQN730"));
+    ASSERT_EQ(second.open(), OPOS_SUCCESS);
+    std::thread holder([&first] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        first.call("ReleaseDevice");
+    });
+    EXPECT_EQ(second.call("ClaimDevice", {I(1000)}), OPOS_SUCCESS);
+    holder.join();
+    EXPECT_TRUE(second.readBool("Claimed"));
 }
 
 TEST(ClaimDevice, closeFreesTheClaim) {
@@ -196,7 +212,7 @@ TEST(DeviceEnabled, needsTheClaim) {
 }
 
 TEST(DeviceEnabled, absentOrOfflineHardwareIsReported) {
-    const auto profile = *device::findProfile("TQN730");
+    const auto profile = *model::findProfile("TQN730");
     for (const std::int32_t code : {OPOS_E_NOHARDWARE, OPOS_E_OFFLINE}) {
         Driver d = driverServedBy([profile, code] { return std::make_unique<AbsentDisplay>(profile, code); });
         ASSERT_EQ(d.open(), OPOS_SUCCESS);
@@ -328,7 +344,7 @@ TEST(Operations, answerInTheirTableTypes) {
 }
 
 TEST(Capabilities, comeFromTheProfileRow) {
-    for (const auto& profile : device::profiles) {
+    for (const auto& profile : model::profiles) {
         SCOPED_TRACE(std::string(profile.name));
         Driver d(profile.name);
         ASSERT_EQ(d.open(), OPOS_SUCCESS);
@@ -345,9 +361,9 @@ TEST(Capabilities, comeFromTheProfileRow) {
         EXPECT_EQ(d.readBool("CapVMarquee"), profile.capVMarquee);
         EXPECT_EQ(d.readBool("CapBlinkRate"), profile.capBlinkRate);
         EXPECT_EQ(d.readBool("CapCustomGlyph"), profile.capCustomGlyph);
-        EXPECT_EQ(d.readText("CustomGlyphList"), utf16(profile.customGlyphList));
+        EXPECT_EQ(d.readText("CustomGlyphList"), model::utf16(profile.customGlyphList));
         EXPECT_EQ(d.readInt("CapCharacterSet"), profile.capCharacterSet);
-        EXPECT_EQ(d.readText("CharacterSetList"), utf16(profile.characterSetList));
+        EXPECT_EQ(d.readText("CharacterSetList"), model::utf16(profile.characterSetList));
         EXPECT_EQ(d.readInt("CharacterSet"), profile.initialCharacterSet);
         EXPECT_EQ(d.readBool("CapICharWait"), profile.capICharWait);
         EXPECT_EQ(d.readInt("CapPowerReporting"), profile.capPowerReporting);
@@ -357,6 +373,6 @@ TEST(Capabilities, comeFromTheProfileRow) {
             EXPECT_EQ(d.read("CapBrightness").rawBool(), variantTrue);
         }
         // The initial character set must be one the profile lists.
-        EXPECT_TRUE(device::listsCharacterSet(profile, profile.initialCharacterSet));
+        EXPECT_TRUE(model::listsCharacterSet(profile, profile.initialCharacterSet));
     }
 }

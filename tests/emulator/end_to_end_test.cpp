@@ -6,12 +6,11 @@
 // The same script runs first on the built-in simulated display; after every
 // step the virtual display must show what the simulated one showed.
 #include "app/DeviceSetup.h"
-#include "commands/Commands.h"
 #include "device/LineDisplayControl.h"
-#include "device/Registry.h"
 #include "emulator/PtyServer.h"
 #include "emulator/VirtualDisplay.h"
-#include "support/MemoryForm.h"
+#include "model/Hex.h"
+#include "support/RealConsole.h"
 
 #include <gtest/gtest.h>
 
@@ -28,24 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One console window with its own built-in control object serving `registry`.
-struct RealConsole {
-    explicit RealConsole(const std::shared_ptr<const device::DeviceRegistry>& registry)
-        : control(makeControl(registry)) {}
-    static std::unique_ptr<display::Dispatch> makeControl(
-        const std::shared_ptr<const device::DeviceRegistry>& registry) {
-        display::ControlFactory factory;
-        device::registerBuiltInControl(factory, registry);
-        return factory.create(display::lineDisplayProgId);
-    }
-    void click(std::string_view button) { commands::click(button, form, control); }
-    device::LineDisplayControl& device() {
-        return dynamic_cast<device::LineDisplayControl&>(control.control());
-    }
-
-    testsupport::MemoryForm form;
-    display::OPOSLineDisplay control;
-};
+using testsupport::RealConsole;
 
 // A step of the script: what the technician types and clicks, and the status
 // label and device rows expected afterwards (empty: not checked literally).
@@ -64,13 +46,8 @@ void type(RealConsole& c, std::string_view box, std::u16string text) { c.form.ty
 
 const std::vector<Step>& script() {
     static const std::vector<Step> steps{
-        {"open, claim, enable",
-            [](RealConsole& c) {
-                c.click("Command2");
-                c.click("Command3");
-                c.click("Command4");
-            },
-            u"OPOS_SUCCESS", {blank(), blank()}},
+        {"open, claim, enable", [](RealConsole& c) { testsupport::openClaimEnable(c); }, u"OPOS_SUCCESS",
+            {blank(), blank()}},
         {"disp text", [](RealConsole& c) { c.click("Command7"); }, u"", {padded(u"Disp Text Test"), blank()}},
         {"disp text at row 1, column 5",
             [](RealConsole& c) {
@@ -148,7 +125,7 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
     std::vector<Seen> simulated;
     runOnSimulated(simulated);
 
-    for (const serial::CommandSet& set : serial::commandSets()) {
+    for (const model::CommandSet& set : model::commandSets()) {
         SCOPED_TRACE(std::string(set.name));
         char pattern[] = "/tmp/ldt-e2e-XXXXXX";
         const fs::path folder = mkdtemp(pattern);
@@ -184,7 +161,7 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
             }
         }
         EXPECT_EQ(screen.faultCount(), 0u)
-            << (screen.faults().empty() ? "" : emulator::hex(screen.faults().back().bytes));
+            << (screen.faults().empty() ? "" : model::hexBytes(screen.faults().back().bytes));
         EXPECT_EQ(screen.pendingBytes(), 0u);
         c.click("Command1");
         c.click("cmdExit");
@@ -199,9 +176,7 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
     auto server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
     const app::DeviceSetup devices = devicesWiredTo(folder, link, "DM-D");
     RealConsole c(devices.registry);
-    c.click("Command2");
-    c.click("Command3");
-    c.click("Command4");
+    testsupport::openClaimEnable(c);
     c.click("Command7");
     EXPECT_EQ(c.form.label("Label1"), u"OPOS_SUCCESS");
 
@@ -212,7 +187,7 @@ TEST(EndToEnd, whenTheVirtualDisplayEndsTheConsoleGetsOfflineAndEnableRedrawsItO
 
     // Back under the same link, it is blank until Enable draws the picture again.
     server = std::make_unique<emulator::PtyServer>(emulator::PtyServer::Options{link, 0});
-    emulator::VirtualDisplay screen(serial::dmD());
+    emulator::VirtualDisplay screen(model::dmD());
     c.click("Command4");
     c.click("Command49");
     EXPECT_EQ(c.form.label("Label34"), u"0");
@@ -230,12 +205,10 @@ TEST(EndToEnd, reversedCharactersReachTheVirtualDisplayCellByCell) {
     char pattern[] = "/tmp/ldt-e2e-XXXXXX";
     const fs::path folder = mkdtemp(pattern);
     emulator::PtyServer server({(folder / "display").string(), 0});
-    emulator::VirtualDisplay screen(serial::dmD());
+    emulator::VirtualDisplay screen(model::dmD());
     const app::DeviceSetup devices = devicesWiredTo(folder, server.link(), "DM-D");
     RealConsole c(devices.registry);
-    c.click("Command2");
-    c.click("Command3");
-    c.click("Command4");
+    testsupport::openClaimEnable(c);
     // Reversed text, then normal text after it, then a reversed cell made
     // normal again without its character changing.
     c.form.select("Option5");
@@ -253,15 +226,15 @@ TEST(EndToEnd, reversedCharactersReachTheVirtualDisplayCellByCell) {
     c.device().waitUntilIdle();
     drain(server, screen);
 
-    const device::DisplayModel shown = *c.device().shownModel();
+    const model::DisplayModel shown = *c.device().shownModel();
     ASSERT_EQ(screen.model().shownRows(), shown.shownRows());
     int reversed = 0;
     for (std::int32_t row = 0; row < shown.deviceRows(); ++row) {
         for (std::int32_t column = 0; column < shown.deviceColumns(); ++column) {
-            const bool wanted = (shown.shownCell(row, column).attribute & device::attribute::reverse) != 0;
+            const bool wanted = (shown.shownCell(row, column).attribute & model::attribute::reverse) != 0;
             reversed += wanted ? 1 : 0;
             EXPECT_EQ(
-                (screen.model().shownCell(row, column).attribute & device::attribute::reverse) != 0, wanted)
+                (screen.model().shownCell(row, column).attribute & model::attribute::reverse) != 0, wanted)
                 << "cell " << row << "," << column;
         }
     }

@@ -2,6 +2,7 @@
 // screen and state out, by the hardware's rules. Expected bytes are written
 // out literally from the protocol documents.
 #include "emulator/VirtualDisplay.h"
+#include "model/Hex.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,8 @@ using emulator::VirtualDisplay;
 
 namespace {
 
-VirtualDisplay dmD() { return VirtualDisplay(serial::dmD()); }
-VirtualDisplay cd5220() { return VirtualDisplay(serial::cd5220()); }
+VirtualDisplay dmD() { return VirtualDisplay(model::dmD()); }
+VirtualDisplay cd5220() { return VirtualDisplay(model::cd5220()); }
 
 std::string row(const VirtualDisplay& d, int r) { return d.rowsText().at(static_cast<std::size_t>(r)); }
 std::string padded(std::string text) { return text.append(20 - text.size(), ' '); }
@@ -91,8 +92,8 @@ TEST(VirtualDisplayDmD, aStreamSplitAnywhereGivesTheSameScreen) {
     EXPECT_EQ(split.pendingBytes(), 0u);
     EXPECT_EQ(whole.model().brightness(), 40);
     EXPECT_FALSE(whole.state().cursorVisible);
-    EXPECT_EQ(whole.model().shownCell(1, 4).attribute, device::attribute::reverse);
-    EXPECT_EQ(whole.model().shownCell(0, 0).attribute, device::attribute::normal);
+    EXPECT_EQ(whole.model().shownCell(1, 4).attribute, model::attribute::reverse);
+    EXPECT_EQ(whole.model().shownCell(0, 0).attribute, model::attribute::normal);
     expectCursor(whole, 20, 1);
     // Half a command shows nothing and waits.
     auto half = dmD();
@@ -108,9 +109,9 @@ TEST(VirtualDisplayDmD, unknownAndMalformedSequencesAreReportedNotShown) {
                "C"sv));
     EXPECT_EQ(row(d, 0), padded("ABC"));  // nothing of the bad sequences shows
     ASSERT_EQ(d.faultCount(), 5u);
-    EXPECT_EQ(emulator::hex(d.faults()[0].bytes), "1F 99");
+    EXPECT_EQ(model::hexBytes(d.faults()[0].bytes), "1F 99");
     EXPECT_EQ(d.faults()[0].reason, "unknown sequence");
-    EXPECT_EQ(emulator::hex(d.faults()[1].bytes), "07");
+    EXPECT_EQ(model::hexBytes(d.faults()[1].bytes), "07");
     EXPECT_EQ(d.faults()[2].reason, "column 37 outside 1..20");
     EXPECT_EQ(d.faults()[3].reason, "brightness level 9 outside 1..4");
     EXPECT_EQ(d.faults()[4].reason, "code table 99 unknown");
@@ -146,7 +147,7 @@ TEST(VirtualDisplayDmD, deviceStateCommands) {
     EXPECT_NE(row(d, 0), padded(""));
     d.feed("\x1B\x40"sv);
     EXPECT_EQ(row(d, 0), padded(""));
-    EXPECT_TRUE(d.state() == emulator::DeviceState{});
+    EXPECT_TRUE(d.state() == emulator::PanelState{});
 }
 
 TEST(VirtualDisplayCd5220, rowWritesMarqueeAndEscapeCursorMoves) {
@@ -174,8 +175,8 @@ TEST(VirtualDisplayCd5220, rowWritesMarqueeAndEscapeCursorMoves) {
     // A DM-D-only command is unknown here, and its bytes never show as text.
     d.feed("\x1F\x58\x02"sv);
     ASSERT_EQ(d.faultCount(), 2u);
-    EXPECT_EQ(emulator::hex(d.faults()[0].bytes), "1F 58");
-    EXPECT_EQ(emulator::hex(d.faults()[1].bytes), "02");
+    EXPECT_EQ(model::hexBytes(d.faults()[0].bytes), "1F 58");
+    EXPECT_EQ(model::hexBytes(d.faults()[1].bytes), "02");
     EXPECT_EQ(row(d, 0), "Welcome to the shop,");
 }
 

@@ -7,6 +7,9 @@
 namespace device {
 
 using display::Operation;
+using model::DisplayModel;
+namespace attribute = model::attribute;
+namespace cursor = model::cursor;
 using display::Variant;
 using namespace display;  // result codes
 

@@ -4,10 +4,10 @@
 // virtual display) passes it without a divergence, that mistakes in a pack
 // file are told where they are; and how a device trace reads for replay.
 #include "run/Pack.h"
-#include "device/Profiles.h"
+#include "model/CommandSet.h"
+#include "model/Profiles.h"
 #include "run/LocalTarget.h"
 #include "run/Replay.h"
-#include "serial/CommandSet.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +26,8 @@ const Pack& builtIn() {
 
 std::vector<std::string> everyDevice() {
     std::vector<std::string> names;
-    for (const device::DeviceProfile& profile : device::profiles) names.emplace_back(profile.name);
-    for (const serial::CommandSet& set : serial::commandSets())
+    for (const model::DeviceProfile& profile : model::profiles) names.emplace_back(profile.name);
+    for (const model::CommandSet& set : model::commandSets())
         names.push_back(std::string(LocalTarget::virtualPrefix) + std::string(set.name));
     return names;
 }

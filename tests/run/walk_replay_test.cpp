@@ -10,9 +10,9 @@
 #include "device/DeviceConfig.h"
 #include "device/LineDisplayControl.h"
 #include "emulator/PtyServer.h"
+#include "model/CommandSet.h"
 #include "run/LocalTarget.h"
 #include "run/Replay.h"
-#include "serial/CommandSet.h"
 
 #include <QPushButton>
 #include <QtTest>

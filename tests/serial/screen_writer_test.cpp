@@ -5,22 +5,22 @@
 // the cursor is visible. Where the documents leave something open (the
 // cursor after clearing), the interpreter picks at random, so a writer that
 // relies on it fails.
-#include "device/CharacterSets.h"
 #include "device/ServiceObject.h"
+#include "model/CharacterSets.h"
 #include "serial/ScreenWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-using namespace device;
-using serial::Command;
+using namespace model;
+using model::Command;
 
 namespace {
 
 class Interpreter {
 public:
-    Interpreter(const serial::CommandSet& set, int rows, int columns, std::mt19937& random)
+    Interpreter(const model::CommandSet& set, int rows, int columns, std::mt19937& random)
         : set_(set),
           rows_(rows),
           columns_(columns),
@@ -31,13 +31,13 @@ public:
     // sound (unknown bytes, a move off the edge), or empty.
     std::string feed(std::string_view bytes) {
         while (!bytes.empty()) {
-            const auto m = serial::matchAt(set_, bytes);
-            if (m.kind == serial::Match::Kind::incomplete) return "incomplete command at the end";
-            if (m.kind == serial::Match::Kind::unknown) return "unknown byte";
-            if (m.kind == serial::Match::Kind::character) {
+            const auto m = model::matchAt(set_, bytes);
+            if (m.kind == model::Match::Kind::incomplete) return "incomplete command at the end";
+            if (m.kind == model::Match::Kind::unknown) return "unknown byte";
+            if (m.kind == model::Match::Kind::character) {
                 cells_[static_cast<std::size_t>(cursor_)] = bytes.front();
                 cursor_ = (cursor_ + 1) % (rows_ * columns_);  // overwrite mode wraps
-            } else if (std::string problem = run(m.form->command, serial::argumentsOf(m, bytes));
+            } else if (std::string problem = run(m.form->command, model::argumentsOf(m, bytes));
                        !problem.empty()) {
                 return problem;
             }
@@ -93,7 +93,7 @@ private:
         }
     }
 
-    const serial::CommandSet& set_;
+    const model::CommandSet& set_;
     int rows_, columns_;
     std::string cells_;
     int cursor_ = 0;
@@ -101,7 +101,7 @@ private:
     std::mt19937& random_;
 };
 
-void checkRandomScripts(const serial::CommandSet& set, int rows, int columns) {
+void checkRandomScripts(const model::CommandSet& set, int rows, int columns) {
     std::mt19937 random(20261208);
     const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     serial::ScreenWriter writer(set, rows, columns);
@@ -109,7 +109,7 @@ void checkRandomScripts(const serial::CommandSet& set, int rows, int columns) {
     DisplayModel model(rows, columns);
     model.setCharacterSet(437);
     ASSERT_EQ(display.feed(writer.initialiseBytes()), "");
-    serial::DeviceState state = writer.afterInitialise();
+    serial::ShadowState state = writer.afterInitialise();
     const std::u32string alphabet = U"abcXYZ 019.-\u00E9\u00FC";
     for (int step = 0; step < 400; ++step) {
         DisplayOp op;
@@ -150,11 +150,11 @@ void checkRandomScripts(const serial::CommandSet& set, int rows, int columns) {
 }  // namespace
 
 TEST(ScreenWriter, randomScriptsShowExactlyTheModelOnBothCommandSets) {
-    checkRandomScripts(serial::dmD(), 2, 20);
-    checkRandomScripts(serial::cd5220(), 2, 20);
+    checkRandomScripts(model::dmD(), 2, 20);
+    checkRandomScripts(model::cd5220(), 2, 20);
 }
 
 TEST(ScreenWriter, otherSizesToo) {
-    checkRandomScripts(serial::dmD(), 4, 40);
-    checkRandomScripts(serial::cd5220(), 1, 16);
+    checkRandomScripts(model::dmD(), 4, 40);
+    checkRandomScripts(model::cd5220(), 1, 16);
 }

@@ -3,6 +3,7 @@
 // from the command tables of the displays' protocol documents; each row also
 // says why it is the least the operation needs.
 #include "PtyTesting.h"
+#include "model/Hex.h"
 #include "serial/SerialDisplay.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@
 #include <vector>
 
 using namespace std::string_literals;
-using namespace device;
+using namespace model;
 
 namespace {
 
@@ -53,14 +54,14 @@ const std::vector<Row>& script() {
     return rows;
 }
 
-void runScript(const serial::CommandSet& set, const std::function<const std::string&(const Row&)>& expected) {
+void runScript(const model::CommandSet& set, const std::function<const std::string&(const Row&)>& expected) {
     serialtest::Pty pty;
     serial::SerialDisplay display({"test", pty.slavePath(), 115200, &set, 2, 20});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     for (const Row& row : script()) {
         for (const DisplayOp& o : row.ops) display.apply(o);
-        EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes(expected(row)))
+        EXPECT_EQ(model::hexBytes(pty.take()), model::hexBytes(expected(row)))
             << set.name << ": " << row.what;
     }
     EXPECT_EQ(display.shown().shownRows()[0], u"H\u00E9                  ");
@@ -69,23 +70,23 @@ void runScript(const serial::CommandSet& set, const std::function<const std::str
 }  // namespace
 
 TEST(SerialDisplay, dmDSendsTheLeastBytesForEachOperation) {
-    runScript(serial::dmD(), [](const Row& r) -> const std::string& { return r.dmD; });
+    runScript(model::dmD(), [](const Row& r) -> const std::string& { return r.dmD; });
 }
 
 TEST(SerialDisplay, cd5220SendsTheLeastBytesForEachOperation) {
-    runScript(serial::cd5220(), [](const Row& r) -> const std::string& { return r.cd5220; });
+    runScript(model::cd5220(), [](const Row& r) -> const std::string& { return r.cd5220; });
 }
 
 TEST(SerialDisplay, blinkFollowsTheWholeDisplayAndReverseEachCharacter) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &serial::dmD(), 2, 20});
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &model::dmD(), 2, 20});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     pty.take();
     display.apply(op::Text{U"!", attribute::blinkReverse});
-    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x1F\x45\x0A\x1F\x72\x01!"));
+    EXPECT_EQ(model::hexBytes(pty.take()), model::hexBytes("\x1F\x45\x0A\x1F\x72\x01!"));
     display.apply(op::Clear{});
-    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x1F\x45\x00\x0C"s));
+    EXPECT_EQ(model::hexBytes(pty.take()), model::hexBytes("\x1F\x45\x00\x0C"s));
     // Clearing leaves the reverse mode on, so reversed text needs no switch;
     // normal text after it switches the mode back before it is written, and a
     // cell is re-sent when only its attribute changes.
@@ -93,22 +94,22 @@ TEST(SerialDisplay, blinkFollowsTheWholeDisplayAndReverseEachCharacter) {
     display.apply(op::Text{U"b", attribute::normal});
     display.apply(op::SetCursor{0, 0});
     display.apply(op::Text{U"a", attribute::normal});
-    EXPECT_EQ(device::hexBytes(pty.take()), device::hexBytes("\x0B"
-                                                             "a"
-                                                             "\x1F\x72\x00"
-                                                             "b"
-                                                             "\x0B"
-                                                             "a"s));
+    EXPECT_EQ(model::hexBytes(pty.take()), model::hexBytes("\x0B"
+                                                           "a"
+                                                           "\x1F\x72\x00"
+                                                           "b"
+                                                           "\x0B"
+                                                           "a"s));
 }
 
 TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
-    const auto dmD = serial::profileFor(serial::dmD(), 2, 20);
+    const auto dmD = serial::profileFor(model::dmD(), 2, 20);
     EXPECT_EQ(dmD.capBlink, cap::blinkAll);
     EXPECT_EQ(dmD.capReverse, cap::reverseEach);
     EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()),
         (std::vector<std::int32_t>{20, 40, 60, 100}));
     EXPECT_EQ(dmD.characterSetList, "437,850,852,858,866,998,1252");
-    const auto cd = serial::profileFor(serial::cd5220(), 4, 40);
+    const auto cd = serial::profileFor(model::cd5220(), 4, 40);
     EXPECT_EQ(cd.capBlink, cap::blinkNone);
     EXPECT_EQ(cd.capReverse, cap::reverseNone);
     EXPECT_EQ(cd.characterSetList, "437,998");
@@ -118,13 +119,13 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
 
 TEST(SerialDisplay, externalHealthCheckLightsEveryCellThenPutsThePictureBack) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &serial::dmD(), 2, 20});
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &model::dmD(), 2, 20});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     display.apply(op::Text{U"HELLO"});
     const DisplayModel before = display.shown();
     pty.take();
-    const HealthReport report = display.checkHealth(2);
+    const device::HealthReport report = display.checkHealth(2);
     EXPECT_EQ(report.result, 0);
     EXPECT_EQ(report.text, u"External HCheck: Successful");
     EXPECT_EQ(display.shown(), before);

@@ -6,7 +6,7 @@
 
 #include "app/ControlTable.h"
 #include "commands/Form.h"
-#include "display/Conversions.h"
+#include "model/Utf.h"
 
 #include <map>
 #include <string>
@@ -20,7 +20,7 @@ public:
         for (const app::Control& c : app::controls) {
             State& s = state_[std::string(c.name)];
             s.control = &c;
-            s.text = display::utf16(c.caption);
+            s.text = model::utf16(c.caption);
             s.selected = c.selected;
         }
     }
@@ -38,6 +38,11 @@ public:
             }
         }
         chosen.selected = true;
+    }
+    // Marks one button without touching the others of its group, as a window
+    // whose groups are not kept exclusive might show them.
+    void forceSelected(std::string_view option, bool selected) {
+        at(option, app::Kind::OptionButton).selected = selected;
     }
     void clearOptions(std::string_view container) {
         for (auto& [name, s] : state_) {

@@ -41,7 +41,7 @@ class PanelTest : public QObject {
 
 private slots:
     void dotsLightWhereTextIsAndDimWithBrightness() {
-        emulator::VirtualDisplay display(serial::dmD());
+        emulator::VirtualDisplay display(model::dmD());
         display.feed(
             "\x1F\x43\x00"
             "H\x1F\x24\x14\x02"
@@ -66,7 +66,7 @@ private slots:
     }
 
     void reverseLightsTheBackgroundAndDisplayOffShowsNothing() {
-        emulator::VirtualDisplay display(serial::dmD());
+        emulator::VirtualDisplay display(model::dmD());
         display.feed("\x1F\x43\x00\x1F\x72\x01 "sv);
         emulator::qt::Panel panel;
         panel.resize(panel.sizeHint());
@@ -80,7 +80,7 @@ private slots:
     }
 
     void cursorIsABarUnderItsCell() {
-        emulator::VirtualDisplay display(serial::dmD());
+        emulator::VirtualDisplay display(model::dmD());
         display.feed("\x1F\x24\x03\x01"sv);
         emulator::qt::Panel panel;
         panel.resize(panel.sizeHint());
@@ -95,7 +95,7 @@ private slots:
     }
 
     void statusLineNamesTheLineAndTheLatestBadSequences() {
-        emulator::VirtualDisplay display(serial::cd5220());
+        emulator::VirtualDisplay display(model::cd5220());
         display.feed("\x07\x1B\x6C\x30\x01"sv);
         emulator::qt::DisplayWindow window;
         window.setLine("/dev/pts/7", "/run/ldt-virtual-display", "CD5220", 9600);

@@ -1,11 +1,11 @@
-#include "device/DisplayModel.h"
+#include "model/DisplayModel.h"
 
-#include "display/Conversions.h"
+#include "model/Utf.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-namespace device {
+namespace model {
 
 DisplayModel::DisplayModel(std::int32_t rows, std::int32_t columns)
     : rows_(rows), columns_(columns), shown_(static_cast<std::size_t>(rows * columns)) {
@@ -138,7 +138,7 @@ std::vector<std::u16string> DisplayModel::shownRows() const {
     for (std::int32_t r = 0; r < rows_; ++r) {
         std::u16string line;
         for (std::int32_t c = 0; c < columns_; ++c) {
-            display::appendUtf16(line, shownCell(r, c).character);
+            appendUtf16(line, shownCell(r, c).character);
         }
         result.push_back(std::move(line));
     }
@@ -183,4 +183,4 @@ void DisplayModel::redrawViewport(const Window& w) {
     }
 }
 
-}  // namespace device
+}  // namespace model

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-namespace device {
+namespace model {
 
 // Display attributes, as DisplayText takes them.
 namespace attribute {
@@ -137,4 +137,4 @@ private:
     std::int32_t characterSet_ = 0;
 };
 
-}  // namespace device
+}  // namespace model

@@ -1,10 +1,10 @@
 // The command-set tables, written from the displays' protocol documents.
-#include "serial/CommandSet.h"
+#include "model/CommandSet.h"
 
 #include <algorithm>
 #include <array>
 
-namespace serial {
+namespace model {
 namespace {
 
 using enum Command;
@@ -190,4 +190,4 @@ std::string_view argumentsOf(const Match& match, std::string_view input) {
     return input.substr(fixed, length);
 }
 
-}  // namespace serial
+}  // namespace model

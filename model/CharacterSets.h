@@ -1,17 +1,19 @@
-// Character sets of the simulated displays: which characters a CharacterSet
-// value can show, and the mapping of text onto it.
+// Character sets of the displays: which characters a CharacterSet value can
+// show, and the mapping of text onto it and of a display's bytes back to
+// characters.
 //
-// The code pages' repertoires come from the system's converters (iconv on
-// Linux, MultiByteToWideChar on Windows),
-// decoded once per set; controls (below U+0020 and U+007F..U+009F) are never
-// shown. Lookups are safe from any thread once built; building is guarded.
+// The single-byte code pages are tables of their upper halves
+// (CodePageTables.inc, generated from the standard mappings), the same on
+// every platform; ASCII is their common lower half. Controls (below U+0020
+// and U+007F..U+009F) are never shown. Constant data and pure functions;
+// safe from any thread.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace device {
+namespace model {
 
 // CharacterSet values with a name.
 inline constexpr std::int32_t charSetUnicode = 997;
@@ -36,4 +38,4 @@ std::string toCodePage(std::u32string_view text, std::int32_t characterSet);
 // does not define as printable or a set that is no single-byte code page.
 char32_t fromCodePage(unsigned char byte, std::int32_t characterSet);
 
-}  // namespace device
+}  // namespace model

@@ -1,10 +1,10 @@
 // The display model on its own: wrapping, scrolling at the last cell, the
 // cursor rules, windows and what the device cells keep.
-#include "device/DisplayModel.h"
+#include "model/DisplayModel.h"
 
 #include <gtest/gtest.h>
 
-using device::DisplayModel;
+using model::DisplayModel;
 
 namespace {
 
@@ -58,7 +58,7 @@ TEST(DisplayModelText, clearBlanksTheWindowAndHomesTheCursor) {
     EXPECT_EQ(m.shownRows(), rows({u"     ", u"     "}));
     EXPECT_EQ(m.cursorRow(), 0);
     EXPECT_EQ(m.cursorColumn(), 0);
-    EXPECT_EQ(m.shownCell(0, 0), device::Cell{});
+    EXPECT_EQ(m.shownCell(0, 0), model::Cell{});
 }
 
 TEST(DisplayModelCursor, columnMayRestJustPastTheRow) {

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-namespace serial {
+namespace model {
 
 // What a command does; a command set has rows only for the ones it knows.
 enum class Command : std::uint8_t {
@@ -121,4 +121,4 @@ Match matchAt(const CommandSet& set, std::string_view input);
 // Where a command's arguments or text sit inside the `length` bytes a match took.
 std::string_view argumentsOf(const Match& match, std::string_view input);
 
-}  // namespace serial
+}  // namespace model
