@@ -28,7 +28,7 @@ FileText readTextFile(const std::filesystem::path& file, std::size_t limit) {
     } else if (!S_ISREG(info.st_mode)) {
         error = name + " is not a regular file";
     } else if (static_cast<std::size_t>(info.st_size) > limit) {
-        error = name + " is larger than " + std::to_string(limit / (1024 * 1024)) + " MiB";
+        error = name + " is larger than " + std::to_string(limit >> 20) + " MiB";
     }
     std::string text;
     while (error.empty()) {
@@ -40,7 +40,7 @@ FileText readTextFile(const std::filesystem::path& file, std::size_t limit) {
         } else if (n == 0) {
             break;
         } else if (text.size() + static_cast<std::size_t>(n) > limit) {
-            error = name + " is larger than " + std::to_string(limit / (1024 * 1024)) + " MiB";
+            error = name + " is larger than " + std::to_string(limit >> 20) + " MiB";
         } else {
             text.append(buffer, static_cast<std::size_t>(n));
         }
@@ -80,7 +80,7 @@ FileText readTextFile(const std::filesystem::path& file, std::size_t limit) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) return {{}, name + " is not a regular file"};
     if (std::filesystem::file_size(file, ec) > limit)
-        return {{}, name + " is larger than " + std::to_string(limit / (1024 * 1024)) + " MiB"};
+        return {{}, name + " is larger than " + std::to_string(limit >> 20) + " MiB"};
     std::ifstream in(file, std::ios::binary);
     if (!in) return {{}, "cannot open " + name};
     std::ostringstream text;

@@ -165,8 +165,9 @@ void LocalTarget::replug(std::string_view device) {
     if (VirtualLine* line = lineOf(device)) line->start();
 }
 
-std::vector<std::string> LocalTarget::allDevices() const {
+std::vector<std::string> LocalTarget::knownDevices() {
     std::vector<std::string> names;
+    names.reserve(model::profiles.size() + model::commandSets().size());
     for (const model::DeviceProfile& profile : model::profiles) names.emplace_back(profile.name);
     for (const model::CommandSet& set : model::commandSets())
         names.push_back(std::string(virtualPrefix) + std::string(set.name));

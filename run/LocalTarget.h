@@ -49,7 +49,9 @@ public:
     bool canUnplug(std::string_view device) const override;
     void unplug(std::string_view device) override;
     void replug(std::string_view device) override;
-    std::vector<std::string> allDevices() const override;
+    std::vector<std::string> allDevices() const override { return knownDevices(); }
+    // The built-in simulated displays, and "virtual:<set>" for each command set of the table.
+    static std::vector<std::string> knownDevices();
 
     // The rows a virtual display shows now, as it read them off its line
     // (after the bytes sent so far have arrived); empty for other devices.

@@ -327,6 +327,7 @@ void runPack(
             };
             if (prepare(state, "state " + c.state + ":") && prepare(c.given, "given:")) {
                 std::vector<std::string> before;
+                before.reserve(watched.size());
                 for (const auto* op : watched) before.push_back(session.snapshotRead("", *op));
                 const std::string codeBefore = session.snapshotRead("", *display::findOperation(resultCode));
 
@@ -352,7 +353,10 @@ void runPack(
                 if (!got.failure && c.action.kind != Statement::Kind::read)
                     codeWanted = display::literal(*got.value);
                 if (codeAfter != codeWanted)
-                    divergences.push_back("ResultCode reads " + codeAfter + " afterwards, not " + codeWanted);
+                    divergences.push_back(std::string("ResultCode reads ")
+                                              .append(codeAfter)
+                                              .append(" afterwards, not ")
+                                              .append(codeWanted));
 
                 for (std::size_t i = 0; i < watched.size(); ++i) {
                     const std::string after = session.snapshotRead("", *watched[i]);
@@ -362,16 +366,22 @@ void runPack(
                         if (!listed->value) continue;
                         const std::string wanted = display::literal(session.evaluate(*listed->value));
                         if (after != wanted)
-                            divergences.push_back(
-                                std::string(watched[i]->name) + " reads " + after + ", not " + wanted);
+                            divergences.push_back(std::string(watched[i]->name)
+                                                      .append(" reads ")
+                                                      .append(after)
+                                                      .append(", not ")
+                                                      .append(wanted));
                     } else if (!c.othersMayChange && after != before[i]) {
-                        divergences.push_back(
-                            std::string(watched[i]->name) + " changed from " + before[i] + " to " + after);
+                        divergences.push_back(std::string(watched[i]->name)
+                                                  .append(" changed from ")
+                                                  .append(before[i])
+                                                  .append(" to ")
+                                                  .append(after));
                     }
                 }
             }
         } catch (const RunError& e) {
-            divergences.push_back(e.what());
+            divergences.emplace_back(e.what());
         }
         if (divergences.empty()) {
             finish(Finding::Status::pass, "");

@@ -167,7 +167,7 @@ RecordedTrace parseTrace(std::string_view text, const std::string& file) {
                 if (!firstError && knownDevice && startsWithOperation(tail)) firstError = e;
             }
         }
-        if (!taken && firstError) throw *firstError;
+        if (!taken && firstError) throw ParseError(firstError->where(), firstError->message());
         previous = *time;
         // Anything else is a note: a failure's reason, a call no operation has.
     }

@@ -3,6 +3,7 @@
 #include "app/Console.h"
 #include "display/Conversions.h"
 #include "display/Literal.h"
+#include "display/ResultCodes.h"
 #include "model/Hex.h"
 #include "model/Utf.h"
 
@@ -58,6 +59,10 @@ const std::map<std::string, Variant, std::less<>>& DeviceFacts::properties() {
     } catch (const std::exception& e) {
         throw RunError("cannot open \"" + device_ + "\" to learn about it: " + e.what());
     }
+    if (opened == Variant::fromInt32(display::OPOS_E_NOEXIST))
+        throw RunError(
+            "there is no device \"" + device_ + "\" (Open gives " + codeText(opened) +
+            "); ldt-run --list-devices lists the built-in ones, a device configuration file adds others");
     if (opened != Variant::fromInt32(0))
         throw RunError("cannot open \"" + device_ + "\" to learn about it: Open gives " + codeText(opened));
     std::map<std::string, Variant, std::less<>> values;

@@ -204,7 +204,9 @@ int main(int argc, char** argv) {
             std::cerr << "ldt-run: " << e.what() << "\n";
             status = 2;
         }
-        reporter.finish();
+        // A run that could not be made at all has no counts to tell.
+        const bool anything = reporter.passed() + reporter.failed() + reporter.skipped() > 0;
+        if (status != 2 || anything) reporter.finish();
         if (options->junit) {
             if (const std::string error = reporter.writeJUnit(*options->junit); !error.empty()) {
                 std::cerr << "ldt-run: " << error << "\n";

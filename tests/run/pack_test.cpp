@@ -4,8 +4,6 @@
 // virtual display) passes it without a divergence, that mistakes in a pack
 // file are told where they are; and how a device trace reads for replay.
 #include "run/Pack.h"
-#include "model/CommandSet.h"
-#include "model/Profiles.h"
 #include "run/LocalTarget.h"
 #include "run/Replay.h"
 
@@ -22,14 +20,6 @@ namespace {
 const Pack& builtIn() {
     static const Pack pack = parsePack(builtInPack());
     return pack;
-}
-
-std::vector<std::string> everyDevice() {
-    std::vector<std::string> names;
-    for (const model::DeviceProfile& profile : model::profiles) names.emplace_back(profile.name);
-    for (const model::CommandSet& set : model::commandSets())
-        names.push_back(std::string(LocalTarget::virtualPrefix) + std::string(set.name));
-    return names;
 }
 
 }  // namespace
@@ -75,7 +65,7 @@ TEST_P(EveryDevice, passesThePackWithoutADivergence) {
     std::cout << GetParam() << ": " << reporter.passed() << " passed, " << reporter.skipped() << " skipped\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(ConformancePack, EveryDevice, testing::ValuesIn(everyDevice()),
+INSTANTIATE_TEST_SUITE_P(ConformancePack, EveryDevice, testing::ValuesIn(LocalTarget::knownDevices()),
     [](const testing::TestParamInfo<std::string>& info) {
         std::string name;
         for (const char c : info.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
