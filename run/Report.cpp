@@ -3,6 +3,7 @@
 #include "run/Files.h"
 
 #include <cstdio>
+#include <iomanip>
 #include <ostream>
 #include <sstream>
 
@@ -90,6 +91,7 @@ void Reporter::finish() {
 
 std::string Reporter::junitXml() const {
     std::ostringstream xml;
+    xml << std::fixed << std::setprecision(6);  // seconds as CI systems read them, never 1e-05
     int tests = 0, failures = 0, skips = 0;
     for (const Suite& suite : suites_) {
         for (const Finding& f : suite.findings) {

@@ -4,6 +4,7 @@
 // virtual display) passes it without a divergence, that mistakes in a pack
 // file are told where they are; and how a device trace reads for replay.
 #include "run/Pack.h"
+#include "RunTesting.h"
 #include "run/LocalTarget.h"
 #include "run/Replay.h"
 
@@ -73,11 +74,7 @@ INSTANTIATE_TEST_SUITE_P(ConformancePack, EveryDevice, testing::ValuesIn(LocalTa
     });
 
 TEST(ConformancePack, mistakesInAPackFileAreToldWhereTheyAre) {
-    struct Case {
-        const char* text;
-        const char* told;
-    };
-    const Case cases[] = {
+    const runtest::Refused cases[] = {
         {"a | fresh | | Close | 101 | | | r", "p.cases:1:5: no state named \"fresh\""},
         {"state s =\na | s | | Close | 101 | | | r", "p.cases:2:29: no rule named \"r\""},
         {"state s =\nrule r = x\na | s | | Close | 101 | |", "p.cases:3:1: a case row has 8 cells"},
@@ -96,14 +93,7 @@ TEST(ConformancePack, mistakesInAPackFileAreToldWhereTheyAre) {
         {"state s = Opn DEVICE", "p.cases:1:11: \"Opn\" is no Line Display operation"},
         {"rule without equals", "p.cases:1:1: a rule reads: rule <name> = <text>"},
     };
-    for (const Case& c : cases) {
-        try {
-            parsePack({{"p.cases", c.text}});
-            ADD_FAILURE() << c.text << ": parsed";
-        } catch (const ParseError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.told), std::string::npos) << c.text << "\n" << e.what();
-        }
-    }
+    runtest::expectRefused([](const char* text) { parsePack({{"p.cases", text}}); }, cases);
 }
 
 TEST(TraceReplay, readsCallsWireLinesAndNotesAsTheTraceWritesThem) {
@@ -128,23 +118,12 @@ TEST(TraceReplay, readsCallsWireLinesAndNotesAsTheTraceWritesThem) {
     EXPECT_EQ(trace.calls[2].gap, std::chrono::microseconds(9999));
     EXPECT_EQ(trace.wire.at("Bench 2"), "\x1B@A");
 
-    struct Case {
-        const char* text;
-        const char* told;
-    };
-    const Case broken[] = {
+    const runtest::Refused broken[] = {
         {"Open \"x\" -> OPOS_SUCCESS\n", "t.log:1:1: this is not a line of a device trace"},
         {"2026-13-08T10:00:00.000100Z X Open \"x\" -> OPOS_SUCCESS  # 0.1 ms\n",
             "t.log:1:1: this is not a line"},
         {"2026-12-08T10:00:00.000100Z X\n2026-12-08T10:00:00.000100Z X Open \"x\" -> OPOS_BAD  # 0.1 ms\n",
             "t.log:2:43: expected a whole number, found \"OPOS_BAD\""},
     };
-    for (const Case& c : broken) {
-        try {
-            parseTrace(c.text, "t.log");
-            ADD_FAILURE() << c.text << ": parsed";
-        } catch (const ParseError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.told), std::string::npos) << c.text << "\n" << e.what();
-        }
-    }
+    runtest::expectRefused([](const char* text) { parseTrace(text, "t.log"); }, broken);
 }

@@ -3,9 +3,11 @@
 // bytes and screens of a serial display, and the program itself (exit
 // status, nothing sent from a script that does not parse, JUnit XML).
 #include "run/Runner.h"
+#include "RunTesting.h"
 #include "run/LocalTarget.h"
 #include "run/Report.h"
 #include "run/Script.h"
+#include "serial/PtyTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -22,12 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using runtest::slurp;
+using serialtest::TempDir;
 
 // Runs a script's text on a target; the report's lines.
 std::string runText(Target& target, const std::string& text, const std::string& device = "TQN730") {
@@ -47,23 +45,6 @@ std::string readmeExample() {
     if (begin == std::string::npos || end == std::string::npos) return {};
     return readme.substr(begin + 7, end - begin - 7);
 }
-
-class TempDir {
-public:
-    TempDir() {
-        char name[] = "/tmp/ldt-run-test-XXXXXX";
-        if (::mkdtemp(name) == nullptr) throw std::runtime_error("no temp dir");
-        path_ = name;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 struct Ran {
     int status = -1;

@@ -1,6 +1,7 @@
 // The script language: what parses into what, and that every mistake is
 // told with its line and column before anything runs.
 #include "run/Script.h"
+#include "RunTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -64,11 +65,7 @@ TEST(ScriptLanguage, findsTheConsolesControlsByCaptionOrName) {
 }
 
 TEST(ScriptLanguage, eachMistakeIsToldWithItsLineAndColumn) {
-    struct Case {
-        const char* script;
-        const char* told;
-    };
-    const Case cases[] = {
+    const runtest::Refused cases[] = {
         {"Open \"TQN730\"\nClaimDevce 1000", "t.ldt:2:1: \"ClaimDevce\" is no Line Display operation"},
         {"claimdevice 1000", "(did you mean ClaimDevice?)"},
         {"ClaimDevice", "t.ldt:1:12: ClaimDevice takes 1 arguments, found 0"},
@@ -97,12 +94,5 @@ TEST(ScriptLanguage, eachMistakeIsToldWithItsLineAndColumn) {
         {"Open \"\xC3\x28\"", "t.ldt:1:7: this is not UTF-8 text"},
         {"Open `x`", "t.ldt:1:6: unexpected character '`'"},
     };
-    for (const Case& c : cases) {
-        try {
-            parseScript(c.script, "t.ldt");
-            ADD_FAILURE() << c.script << ": parsed";
-        } catch (const ParseError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.told), std::string::npos) << c.script << ": " << e.what();
-        }
-    }
+    runtest::expectRefused([](const char* text) { parseScript(text, "t.ldt"); }, cases);
 }

@@ -5,6 +5,7 @@
 // click's slow output is on the line before the next click). Then ldt-run's
 // replay of that trace, against a fresh virtual display of its own, must
 // give every recorded result and send identical bytes.
+#include "RunTesting.h"
 #include "app/DeviceSetup.h"
 #include "app/qt/Step1.h"
 #include "device/DeviceConfig.h"
@@ -31,13 +32,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The order of the walk: the life cycle first, every other button as the
 // window lists them, then the text buttons once more (now with the
@@ -102,7 +96,7 @@ private slots:
             drain.join();
         }
 
-        const std::string recorded = slurp(trace);
+        const std::string recorded = runtest::slurp(trace);
         const run::RecordedTrace parsed = run::parseTrace(recorded, trace.string());
         QVERIFY(parsed.calls.size() >= 58);
         QVERIFY(parsed.wire.at("TQN730").size() > 100);
