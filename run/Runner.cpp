@@ -83,19 +83,17 @@ const std::map<std::string, Variant, std::less<>>& DeviceFacts::properties() {
     return *properties_;
 }
 
-std::int32_t DeviceFacts::rows() {
-    const auto& p = properties();
-    const auto it = p.find("DeviceRows");
-    if (it == p.end() || it->second.type() != display::VariantType::Int32)
-        throw RunError("\"" + device_ + "\" does not say how many rows it has (DeviceRows)");
-    return it->second.int32();
-}
+std::int32_t DeviceFacts::rows() { return size("DeviceRows", "rows"); }
 
-std::int32_t DeviceFacts::columns() {
+std::int32_t DeviceFacts::columns() { return size("DeviceColumns", "columns"); }
+
+std::int32_t DeviceFacts::size(std::string_view property, std::string_view what) {
     const auto& p = properties();
-    const auto it = p.find("DeviceColumns");
-    if (it == p.end() || it->second.type() != display::VariantType::Int32)
-        throw RunError("\"" + device_ + "\" does not say how many columns it has (DeviceColumns)");
+    const auto it = p.find(property);
+    if (it == p.end() || it->second.type() != display::VariantType::Int32) {
+        throw RunError("\"" + device_ + "\" does not say how many " + std::string(what) + " it has (" +
+                       std::string(property) + ")");
+    }
     return it->second.int32();
 }
 

@@ -48,6 +48,9 @@ public:
     std::int32_t columns();
 
 private:
+    // A size the device tells in a property of its own (DeviceRows, DeviceColumns).
+    std::int32_t size(std::string_view property, std::string_view what);
+
     Target& target_;
     std::string device_;
     std::optional<std::map<std::string, display::Variant, std::less<>>> properties_;
