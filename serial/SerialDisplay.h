@@ -47,6 +47,7 @@ struct SerialSettings {
     const model::CommandSet* commandSet = &model::dmD();
     std::int32_t rows = 2;
     std::int32_t columns = 20;
+    bool allowConsole = false;  // drive a port that is the machine's console (refused otherwise)
 };
 
 // The capabilities of a display of this command set and size.
