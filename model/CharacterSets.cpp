@@ -13,7 +13,7 @@ using UpperHalf = std::array<char32_t, 128>;
 #include "model/CodePageTables.inc"
 
 // ASCII: no upper half at all.
-constexpr UpperHalf none{};
+constexpr UpperHalf asciiOnly{};
 
 struct CodePage {
     std::int32_t characterSet;
@@ -27,7 +27,7 @@ constexpr std::array<CodePage, 8> codePages{{
     {858, &pc858},
     {866, &pc866},
     {1252, &windows1252},
-    {charSetAscii, &none},
+    {charSetAscii, &asciiOnly},
     {charSetAnsi, &windows1252},
 }};
 

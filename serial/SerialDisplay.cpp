@@ -80,9 +80,10 @@ model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows,
     };
 }
 
-SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace)
+SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace, WireTap wireTap)
     : settings_(std::move(settings)),
       trace_(std::move(trace)),
+      wireTap_(std::move(wireTap)),
       profile_(profileFor(*settings_.commandSet, settings_.rows, settings_.columns)),
       writer_(*settings_.commandSet, settings_.rows, settings_.columns),
       state_(writer_.afterInitialise()) {
@@ -94,6 +95,13 @@ SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Tr
 }
 
 void SerialDisplay::openPort(std::chrono::milliseconds timeout, bool claiming) {
+    // Raw mode and display commands on the console would garble what the
+    // machine tells its operator: only when the configuration asks for it.
+    if (const std::string why = consoleUse(settings_.port); !why.empty() && !settings_.allowConsole) {
+        throw device::DeviceFailure(display::OPOS_E_NOHARDWARE,
+            "serial port " + settings_.port + " is not used: " + why +
+                "; say allow-console = true in its device configuration to use it all the same");
+    }
     try {
         port_ = Port::open(settings_.port, settings_.baud, timeout);
         initialised_ = false;
@@ -161,6 +169,7 @@ void SerialDisplay::send(const std::string& bytes) {
     }
     bytesSent_ += bytes.size();
     if (trace_) trace_->wire(settings_.deviceName, bytes);
+    if (wireTap_) wireTap_(settings_.deviceName, bytes);
     port_->waitUntilSent(lineFree_);
 }
 

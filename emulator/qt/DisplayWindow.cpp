@@ -1,5 +1,6 @@
 #include "emulator/qt/DisplayWindow.h"
 
+#include "emulator/qt/PanelIcon.h"
 #include "model/Hex.h"
 
 #include <QFontDatabase>
@@ -15,6 +16,7 @@ DisplayWindow::DisplayWindow(QWidget* parent)
       faults_(new QLabel(this)),
       passed_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Virtual line display"));
+    setWindowIcon(virtualDisplayIcon());
     // The panel's housing: dark, with the status line in a quiet grey.
     QPalette housing = palette();
     housing.setColor(QPalette::Window, QColor(18, 20, 20));

@@ -10,9 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -131,28 +134,7 @@ TEST(SerialFaults, portHeldByAnotherProcessTimesOutThenIsClaimedOnceFree) {
     EXPECT_EQ(d.call("ClaimDevice", {I(1000)}), OPOS_SUCCESS);
 }
 
-TEST(SerialFaults, enableAfterALostDisplayWhoseNewPortAnotherProgramHoldsGivesNoHardware) {
-    serialtest::TempDir dir;
-    const auto link = dir.path() / "display";
-    auto pty = std::make_unique<serialtest::Pty>();
-    serialtest::pointLink(link, pty->slavePath());
-    Driver d = serialDriver(link.string());
-    ASSERT_TRUE(d.openClaimEnable());
-    pty->closeMaster();  // unplugged
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(d.call("DisplayText", {S(u"lost"), I(0)}), OPOS_E_OFFLINE);
-
-    // Back on another port, which another program has taken meanwhile: the
-    // claim is ours, so this is no timeout; there is just no display to use.
-    pty = std::make_unique<serialtest::Pty>();
-    serialtest::pointLink(link, pty->slavePath());
-    PortHolder holder(pty->slavePath());
-    EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_E_NOHARDWARE);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("is held by another program"), std::string::npos) << err;
-}
-
-TEST(SerialFaults, unpluggedWhileEnabledGivesOfflineUntilEnabledAgainThenRedraws) {
+TEST(SerialFaults, unpluggedWhileEnabledGivesOfflineUntilEnabledAgainOnAFreePortThenRedraws) {
     serialtest::TempDir dir;
     const auto link = dir.path() / "display";
     auto pty = std::make_unique<serialtest::Pty>();
@@ -177,10 +159,20 @@ TEST(SerialFaults, unpluggedWhileEnabledGivesOfflineUntilEnabledAgainThenRedraws
     EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_E_NOHARDWARE);
     testing::internal::GetCapturedStderr();
 
-    // Plugged back in (on another pty, as a USB adapter comes back): enable
-    // re-initialises and redraws what was shown.
+    // Plugged back in (on another pty, as a USB adapter comes back), but
+    // another program took the port meanwhile: the claim is ours, so this is
+    // no timeout; there is just no display to use.
     pty = std::make_unique<serialtest::Pty>();
     serialtest::pointLink(link, pty->slavePath());
+    {
+        PortHolder holder(pty->slavePath());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_E_NOHARDWARE);
+        const std::string held = testing::internal::GetCapturedStderr();
+        EXPECT_NE(held.find("is held by another program"), std::string::npos) << held;
+    }
+
+    // Given back: enable re-initialises and redraws what was shown.
     EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_SUCCESS);
     EXPECT_EQ(pty->take(), "\x1B\x40\x1F\x01\x1F\x43\x00\x1F\x58\x04\x1B\x74\x00Shown"s);
     EXPECT_EQ(d.call("DisplayText", {S(u"!"), I(0)}), OPOS_SUCCESS);
@@ -209,6 +201,33 @@ TEST(SerialFaults, aWholeRowDisplayBackAfterAnUnplugGetsEveryRowWrittenWhole) {
     // From then on only what changes, and short where that is safe.
     EXPECT_EQ(d.call("DisplayText", {S(u"!"), I(0)}), OPOS_SUCCESS);
     EXPECT_EQ(pty->take(), "!#1Shown!\x0D");
+}
+
+TEST(SerialFaults, unpluggedUnderSlowOutputOrAClearGivesOfflineNotSuccess) {
+    serialtest::Pty pty;
+    Driver d = serialDriver(pty.slavePath());
+    ASSERT_TRUE(d.openClaimEnable());
+    ASSERT_EQ(d.write("InterCharacterWait", I(5)), OPOS_SUCCESS);
+    pty.closeMaster();
+    testing::internal::CaptureStderr();
+    // Slow output returns at once; its failure on the control's own thread
+    // is the answer of the next call that needs the device.
+    EXPECT_EQ(d.call("DisplayText", {S(u"abc"), I(0)}), OPOS_SUCCESS);
+    d.control().waitUntilIdle();
+    EXPECT_EQ(d.call("DisplayText", {S(u"x"), I(0)}), OPOS_E_OFFLINE);
+    EXPECT_EQ(d.shownRows()[0], std::u16string(20, u' '));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("slow output: "), std::string::npos) << err;
+
+    // A clear is the caller's own write, and fails as such.
+    serialtest::Pty second;
+    Driver other = serialDriver(second.slavePath());
+    ASSERT_TRUE(other.openClaimEnable());
+    ASSERT_EQ(other.call("DisplayText", {S(u"a"), I(0)}), OPOS_SUCCESS);  // so that clearing sends bytes
+    second.closeMaster();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(other.call("ClearText"), OPOS_E_OFFLINE);
+    testing::internal::GetCapturedStderr();
 }
 
 // Fills the line so that the display's next write has to wait for room, as
@@ -273,4 +292,31 @@ TEST(SerialFaults, releaseAndCloseGiveThePortBack) {
     EXPECT_EQ(second.call("ClaimDevice", {I(100)}), OPOS_SUCCESS);
     ASSERT_EQ(second.call("Close"), OPOS_SUCCESS);
     EXPECT_EQ(first.call("ClaimDevice", {I(100)}), OPOS_SUCCESS);
+}
+
+TEST(SerialFaults, aPortThatIsNoSerialPortOrIsTheConsoleIsRefusedForWhatItIs) {
+    serialtest::TempDir dir;
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = (dir.path() / "socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, socketPath.c_str(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {fifo, "serial port " + fifo + " is a named pipe (FIFO), not a serial port (a character device)"},
+        {socketPath, "serial port " + socketPath + " is a socket, not a serial port (a character device)"},
+        {"/dev/console",
+            "serial port /dev/console is not used: it is the machine's console (/dev/console); say "
+            "allow-console = true in its device configuration to use it all the same"},
+    };
+    for (const auto& [port, why] : cases) {
+        Driver d = serialDriver(port);
+        ASSERT_EQ(d.open(), OPOS_SUCCESS);
+        std::string reason;
+        EXPECT_EQ(claimQuietly(d, 200, &reason), OPOS_E_NOHARDWARE) << port;
+        EXPECT_NE(reason.find(why), std::string::npos) << reason;
+    }
+    ::close(listener);
 }
