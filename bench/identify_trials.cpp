@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     double shortest = 1e9;
     for (int i = 0; i < trials; ++i) {
         const auto& r = results[static_cast<std::size_t>(i)];
-        const bool answers = !r.hidden.commandSet->identification.request.empty();
+        const bool answers = !r.hidden.commandSet->reply.empty();
         const int allowed = answers ? 0 : 2;
         identified += r.identified() ? 1 : 0;
         answersOverTarget += r.answers > allowed ? 1 : 0;

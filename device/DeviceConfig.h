@@ -10,7 +10,7 @@
 //   data-bits = 8                 # serial: 7 or 8
 //   stop-bits = 1                 # serial: 1 or 2
 //   flow-control = "none"         # serial: "none", "rts-cts", "dtr-dsr" or "xon-xoff"
-//   command-set = "DM-D"          # serial: a command set's name; default "DM-D"
+//   command-set = "DM-D"          # serial: a command set's name or alias; default "DM-D"
 //   rows = 2                      # serial: 1..4; default 2
 //   columns = 20                  # serial: 1..40; default 20
 //   allow-console = false         # serial: drive a port that is the machine's console; default false
@@ -102,7 +102,8 @@ struct DeviceConfig {
 };
 
 // The configuration in one file's text. `commandSets` are the command-set
-// names a serial entry may use.
+// names a serial entry may use; an entry may also give a name they are sold
+// under (model::findCommandSet), and is stored with the set's own name.
 DeviceConfig parseDeviceConfig(
     std::string_view text, const std::string& file, std::span<const std::string_view> commandSets);
 

@@ -76,12 +76,11 @@ Trace::~Trace() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void Trace::call(std::string_view device, std::string_view operation, std::string_view arguments,
-    std::string_view outcome, std::chrono::nanoseconds duration) {
+void Trace::call(std::string_view device, std::string_view statement, std::string_view outcome,
+    std::chrono::nanoseconds duration) {
     char took[32];
-    std::snprintf(took, sizeof took, " (%.3f ms)", static_cast<double>(duration.count()) / 1e6);
-    line(device,
-        std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(outcome) + took);
+    std::snprintf(took, sizeof took, "  # %.3f ms", static_cast<double>(duration.count()) / 1e6);
+    line(device, std::string(statement) + " -> " + std::string(outcome) + took);
 }
 
 void Trace::wire(std::string_view device, std::string_view bytes) {

@@ -130,7 +130,7 @@ std::optional<Identified> askDisplays(serial::Port& port, std::span<const model:
     Operator& op, const IdentifyOptions& options) {
     std::vector<const model::CommandSet*> answering;
     for (const model::CommandSet& set : sets) {
-        if (!set.identification.request.empty()) answering.push_back(&set);
+        if (!model::encode(set, model::Command::identify).empty()) answering.push_back(&set);
     }
     if (answering.empty()) return std::nullopt;
     std::string names;
@@ -143,7 +143,7 @@ std::optional<Identified> askDisplays(serial::Port& port, std::span<const model:
         port.setLine(line);
         while (!port.readFor(std::chrono::milliseconds(0)).empty()) {}  // what came before is not an answer
         for (const model::CommandSet* set : answering) {
-            port.writeThrough(set->identification.request);
+            port.writeThrough(model::encode(*set, model::Command::identify));
             const auto until = Clock::now() + options.listen;
             std::string reply;
             while (Clock::now() < until && reply.size() < 256) {

@@ -1,7 +1,7 @@
 // Identification of an unknown display on a port: its line settings and its
 // command set, with as few answers from the operator as possible.
 //
-// 1. Ask: sets whose displays answer a request (Identification::request)
+// 1. Ask: sets whose displays answer a request (their `identify` command)
 //    are asked at each candidate line setting in turn; an answer names the
 //    set and the setting at once, with no operator.
 // 2. Sweep: at each candidate setting the port sends, for every set of the

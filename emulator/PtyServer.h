@@ -10,8 +10,8 @@
 // stop bits and odd-parity flag; a pty keeps no parity bit, so even parity
 // reads as none) can be read back; until an opener sets its own, they are
 // the display's, so a writer that sets none is taken to match. Failures
-// throw std::system_error naming what failed and why. One thread reads; the
-// link is removed when the server goes.
+// throw std::system_error naming what failed and why. One thread reads, one
+// may write back; the link is removed when the server goes.
 #pragma once
 
 #include "model/LineSettings.h"
@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace emulator {
 
@@ -47,6 +48,11 @@ public:
     // The settings the writing side has put on the terminal, as far as a
     // pty keeps them: speed, stop bits, odd (or mark/space) parity, 8 bits.
     model::LineSettings senderSettings() const;
+
+    // Sends the display's answer back on the line, to whoever has the
+    // terminal open; what the line cannot take within `timeout` is dropped
+    // (nobody reads it). May be called beside readFor on another thread.
+    void write(std::string_view bytes, std::chrono::milliseconds timeout = std::chrono::milliseconds(100));
 
     // The default link: ${XDG_RUNTIME_DIR:-/tmp}/ldt-virtual-display.
     static std::string defaultLink();

@@ -5,11 +5,13 @@
 // window drawing a vacuum-fluorescent panel, or with --headless as text on
 // standard output after every change, so that tests and scripts can read the
 // screen. A sender whose line settings differ garbles what arrives, as on a
-// real display (emulator/Line.h), and the status line says so. With
-// --hidden SEED the set and line settings are drawn from the seed and not
-// shown, for identification trials. Ends on SIGINT, SIGTERM or SIGHUP (and
-// when the window closes), removing its link. A reader thread takes bytes
-// off the pty; with a window, it hands them to the window's thread.
+// real display (emulator/Line.h), and the status line says so; what the
+// display answers (the ANSI set's identification) goes back on the pty, as
+// garbled for a sender set otherwise. Time moves marquees and the clock.
+// With --hidden SEED the set and line settings are drawn from the seed and
+// not shown, for identification trials. Ends on SIGINT, SIGTERM or SIGHUP
+// (and when the window closes), removing its link. A reader thread takes
+// bytes off the pty; with a window, it hands them to the window's thread.
 #include "emulator/Hidden.h"
 #include "emulator/Line.h"
 #include "emulator/PtyServer.h"
@@ -17,6 +19,7 @@
 #include "emulator/qt/DisplayWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QPoint>
 #include <QTimer>
@@ -51,20 +54,24 @@ struct Options {
     std::optional<QPoint> position;  // where the window goes; else the window manager decides
 };
 
-constexpr const char* usage =
-    "usage: ldt-virtual-display [--link PATH] [--command-set NAME] [--line SPEED,FRAME] [--hidden SEED]\n"
-    "                           [--baud N] [--headless] [--position X,Y]\n"
-    "  --link PATH          the stable path of the display's pty (default "
-    "$XDG_RUNTIME_DIR/ldt-virtual-display,\n"
-    "                       or /tmp/ldt-virtual-display)\n"
-    "  --command-set NAME   the command set it reads (default DM-D)\n"
-    "  --line SPEED,FRAME   its own line settings, e.g. 9600,8O1 (default 9600,8N1); a sender set\n"
-    "                       otherwise garbles what it shows\n"
-    "  --hidden SEED        a command set and line settings drawn from the seed, not shown\n"
-    "                       (for identification trials)\n"
-    "  --baud N             read no faster than a line at N baud would carry (default: no pacing)\n"
-    "  --headless           no window: print the screen to standard output after every change\n"
-    "  --position X,Y       put the window's top-left corner there on the screen\n";
+std::string usage() {
+    return "usage: ldt-virtual-display [--link PATH] [--command-set NAME] [--line SPEED,FRAME] [--hidden "
+           "SEED]\n"
+           "                           [--baud N] [--headless] [--position X,Y]\n"
+           "  --link PATH          the stable path of the display's pty (default "
+           "$XDG_RUNTIME_DIR/ldt-virtual-display,\n"
+           "                       or /tmp/ldt-virtual-display)\n"
+           "  --command-set NAME   the command set it reads (default DM-D): " +
+           model::commandSetNames() +
+           "\n"
+           "  --line SPEED,FRAME   its own line settings, e.g. 9600,8O1 (default 9600,8N1); a sender set\n"
+           "                       otherwise garbles what it shows\n"
+           "  --hidden SEED        a command set and line settings drawn from the seed, not shown\n"
+           "                       (for identification trials)\n"
+           "  --baud N             read no faster than a line at N baud would carry (default: no pacing)\n"
+           "  --headless           no window: print the screen to standard output after every change\n"
+           "  --position X,Y       put the window's top-left corner there on the screen\n";
+}
 
 // Reads the options; on a bad one prints why and returns false.
 bool parse(int argc, char** argv, Options& options) {
@@ -87,10 +94,12 @@ bool parse(int argc, char** argv, Options& options) {
             if (!value(v)) return false;
             options.commandSet = model::findCommandSet(v);
             if (options.commandSet == nullptr) {
-                std::string known;
-                for (const model::CommandSet& set : model::commandSets())
-                    known += (known.empty() ? "" : ", ") + std::string(set.name);
-                std::cerr << "ldt-virtual-display: unknown command set \"" << v << "\" (" << known << ")\n";
+                if (const auto why = model::unsupportedCommandSet(v)) {
+                    std::cerr << "ldt-virtual-display: command set \"" << v << "\" " << *why << "\n";
+                } else {
+                    std::cerr << "ldt-virtual-display: unknown command set \"" << v << "\" ("
+                              << model::commandSetNames() << ")\n";
+                }
                 return false;
             }
         } else if (arg == "--line") {
@@ -137,10 +146,10 @@ bool parse(int argc, char** argv, Options& options) {
             }
             options.position = QPoint(x, y);
         } else if (arg == "--help" || arg == "-h") {
-            std::cout << usage;
+            std::cout << usage();
             std::exit(0);
         } else {
-            std::cerr << "ldt-virtual-display: unknown option \"" << arg << "\"\n" << usage;
+            std::cerr << "ldt-virtual-display: unknown option \"" << arg << "\"\n" << usage();
             return false;
         }
     }
@@ -151,6 +160,16 @@ bool parse(int argc, char** argv, Options& options) {
         return false;
     }
     return true;
+}
+
+// The display's answer as the sender's port reads it: sent at the display's
+// settings, received at the sender's (garbled when they differ).
+std::string asSenderReads(
+    const emulator::PtyServer& server, const model::LineSettings& display, std::string reply) {
+    if (reply.empty()) return reply;
+    emulator::Line back(server.senderSettings());
+    std::string read = back.receive(reply, display);
+    return read + back.idle();
 }
 
 // Takes what arrived (or, on a quiet line, nothing) through the display's
@@ -182,11 +201,18 @@ private:
 int runHeadless(emulator::PtyServer& server, emulator::VirtualDisplay& display, const Options& options) {
     std::cout << display.describe() << std::flush;
     Receiver receiver(server, options);
+    auto last = std::chrono::steady_clock::now();
     while (!stopRequested) {
-        const std::string received = receiver.take(server.readFor(std::chrono::milliseconds(100)));
+        const std::string received = receiver.take(server.readFor(std::chrono::milliseconds(50)));
         const bool noted = receiver.status() != display.lineStatus();
         display.setLineStatus(receiver.status());
-        if (display.feed(received) || noted) std::cout << display.describe() << std::flush;
+        bool changed = (!received.empty() && display.feed(received)) || noted;
+        server.write(asSenderReads(server, options.line, display.takeReplies()));
+        const auto now = std::chrono::steady_clock::now();
+        changed =
+            display.advance(std::chrono::duration_cast<std::chrono::milliseconds>(now - last)) || changed;
+        last = now;
+        if (changed) std::cout << display.describe() << std::flush;
     }
     return 0;
 }
@@ -230,6 +256,7 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
                 display.setLineStatus(status);
                 window.setLineStatus(QString::fromStdString(status.empty() ? ownLine : status));
                 if (display.feed(bytes)) window.showScreen(display);
+                server.write(asSenderReads(server, options.line, display.takeReplies()));
                 const std::lock_guard lock(mutex);
                 inFlight = false;
                 taken.notify_one();
@@ -244,6 +271,14 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
         if (stopRequested) QApplication::quit();
     });
     stopPoll.start(100);
+    // Time for marquees, the clock and the self-test.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &window, [&] {
+        if (display.advance(std::chrono::milliseconds(clock.restart()))) window.showScreen(display);
+    });
+    tick.start(50);
     const int status = app.exec();
     stopRequested = true;
     reader.join();

@@ -5,26 +5,33 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace serial {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The CharacterSetList of a command set ("437,850,..."), kept for the
-// program's life since profiles hold it by view.
-std::string_view characterSetList(const model::CommandSet& set) {
+// What a profile needs of a command set in its own form: the
+// CharacterSetList ("437,850,...") and the brightness levels as
+// percentages, kept for the program's life since profiles hold them by view.
+struct SetLists {
+    std::string characterSets;
+    std::vector<std::int32_t> levels;
+};
+const SetLists& listsOf(const model::CommandSet& set) {
     static std::mutex mutex;
-    static std::map<const model::CommandSet*, std::string> lists;
+    static std::map<const model::CommandSet*, SetLists> lists;
     std::lock_guard lock(mutex);
-    std::string& list = lists[&set];
-    if (list.empty()) {
+    const auto [it, added] = lists.try_emplace(&set);
+    if (added) {
         for (const model::CodeTable& table : set.codeTables) {
-            if (!list.empty()) list += ',';
-            list += std::to_string(table.characterSet);
+            if (!it->second.characterSets.empty()) it->second.characterSets += ',';
+            it->second.characterSets += std::to_string(table.characterSet);
         }
+        for (const model::Level& level : set.levels) it->second.levels.push_back(level.percent);
     }
-    return list;
+    return it->second;
 }
 
 }  // namespace
@@ -32,20 +39,31 @@ std::string_view characterSetList(const model::CommandSet& set) {
 model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows, std::int32_t columns) {
     namespace cap = model::cap;
     const auto has = [&](model::Command command) { return model::writerForm(set, command) != nullptr; };
-    const bool dims = has(model::Command::brightness) && !set.levelPercent.empty();
+    const SetLists& lists = listsOf(set);
+    const bool dims = has(model::Command::brightness) && !lists.levels.empty();
+    // Blinking: per character where the set has it as a mode (UTC
+    // standard), else the whole display where it can blink (DM-D).
+    std::int32_t blink = cap::blinkNone;
+    if (has(model::Command::blink)) blink = cap::blinkAll;
+    if (has(model::Command::blinkCharacters)) blink = cap::blinkEach;
     return model::DeviceProfile{
         .name = set.name,
         .rows = rows,
         .columns = columns,
-        .capBlink = has(model::Command::blink) ? cap::blinkAll : cap::blinkNone,
+        .capBlink = blink,
         .capReverse = has(model::Command::reverse) ? cap::reverseEach : cap::reverseNone,
         .capBrightness = dims,
-        .brightnessLevels = dims ? set.levelPercent : std::span<const std::int32_t>{},
-        // The sets can only show or hide their cursor, which is an underline.
+        .brightnessLevels =
+            dims ? std::span<const std::int32_t>(lists.levels) : std::span<const std::int32_t>{},
+        // The sets can only show or hide their cursor, which is an
+        // underline; the whole-row sets and the ANSI set have none to show.
         .capCursorType = has(model::Command::cursorVisible) ? cap::cursorUnderline : 0,
         .initialCursorType = model::cursor::none,
+        // User characters stay with the writer, which may draw characters
+        // the code page lacks with them: the control offers no DefineGlyph.
+        .capCustomGlyph = false,
         .capCharacterSet = cap::charSetAscii,
-        .characterSetList = characterSetList(set),
+        .characterSetList = lists.characterSets,
         .initialCharacterSet =
             set.codeTables.empty() ? model::charSetAscii : set.codeTables.front().characterSet,
         // Slow output and windows are the control object's; the display just
@@ -56,9 +74,10 @@ model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows,
     };
 }
 
-SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace)
+SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace, WireTap wireTap)
     : settings_(std::move(settings)),
       trace_(std::move(trace)),
+      wireTap_(std::move(wireTap)),
       profile_(profileFor(*settings_.commandSet, settings_.rows, settings_.columns)),
       writer_(*settings_.commandSet, settings_.rows, settings_.columns),
       state_(writer_.afterInitialise()) {
@@ -151,6 +170,7 @@ void SerialDisplay::send(const std::string& bytes) {
     }
     bytesSent_ += bytes.size();
     if (trace_) trace_->wire(settings_.deviceName, bytes);
+    if (wireTap_) wireTap_(settings_.deviceName, bytes);
     port_->waitUntilSent(lineFree_);
 }
 

@@ -30,10 +30,17 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace serial {
+
+// Sees every block of bytes once it is on its way to the display: the device
+// name and the bytes. Called from whichever thread sends (slow output comes
+// from the control's own thread), so it must be thread-safe.
+using WireTap = std::function<void(std::string_view device, std::string_view bytes)>;
 
 struct SerialSettings {
     std::string deviceName;  // for the trace
@@ -50,8 +57,10 @@ model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows,
 
 class SerialDisplay : public device::ServiceObject {
 public:
-    // A display not yet opened; `trace` (may be null) receives the bytes sent.
-    explicit SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace = nullptr);
+    // A display not yet opened; `trace` (may be null) and `wireTap` (may be
+    // empty) receive the bytes sent.
+    explicit SerialDisplay(
+        SerialSettings settings, std::shared_ptr<device::Trace> trace = nullptr, WireTap wireTap = {});
 
     const model::DeviceProfile& profile() const override { return profile_; }
     void claim(std::chrono::milliseconds timeout) override;
@@ -77,6 +86,7 @@ private:
 
     SerialSettings settings_;
     std::shared_ptr<device::Trace> trace_;
+    WireTap wireTap_;
     model::DeviceProfile profile_;
     ScreenWriter writer_;
     ShadowState state_;

@@ -14,7 +14,8 @@ DisplayWindow::DisplayWindow(QWidget* parent)
       panel_(new Panel(this)),
       line_(new QLabel(this)),
       lineStatus_(new QLabel(this)),
-      faults_(new QLabel(this)) {
+      faults_(new QLabel(this)),
+      passed_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Virtual line display"));
     setWindowIcon(virtualDisplayIcon());
     // The panel's housing: dark, with the status line in a quiet grey.
@@ -28,13 +29,14 @@ DisplayWindow::DisplayWindow(QWidget* parent)
     layout->setSpacing(4);
     layout->addWidget(panel_, 1);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (QLabel* label : {line_, lineStatus_, faults_}) {
+    for (QLabel* label : {line_, lineStatus_, faults_, passed_}) {
         label->setFont(fixed);
         label->setContentsMargins(8, 0, 8, 0);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(label);
     }
     faults_->setText(tr("no unknown or malformed sequences"));
+    passed_->hide();
 }
 
 void DisplayWindow::setLine(
@@ -47,6 +49,9 @@ void DisplayWindow::setLineStatus(const QString& text) { lineStatus_->setText(te
 
 void DisplayWindow::showScreen(const VirtualDisplay& display) {
     panel_->setScreen(display.model(), display.state());
+    // What a pass-through set never shows: said, not silently dropped.
+    passed_->setVisible(display.passedThroughCount() > 0);
+    passed_->setText(QString::fromStdString(display.passedThroughText()));
     if (display.faultCount() == 0) return;
     // The latest first: the one the technician is most likely looking for.
     QStringList last;
@@ -61,7 +66,9 @@ void DisplayWindow::showScreen(const VirtualDisplay& display) {
 }
 
 QString DisplayWindow::statusText() const {
-    return line_->text() + '\n' + lineStatus_->text() + '\n' + faults_->text();
+    QString text = line_->text() + '\n' + lineStatus_->text() + '\n' + faults_->text();
+    if (!passed_->isHidden()) text += '\n' + passed_->text();
+    return text;
 }
 
 }  // namespace emulator::qt

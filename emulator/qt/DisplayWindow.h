@@ -1,7 +1,8 @@
 // The virtual display's window: the panel and, under it, a status line with
 // the pty path and its link, the command set and line rate, the line
-// settings (or what garbles the line), and the last unknown or malformed
-// sequences in hex. GUI thread only.
+// settings (or what garbles the line), the last unknown or malformed
+// sequences in hex, and the bytes a pass-through set sent to its printer
+// port instead of the glass. GUI thread only.
 #pragma once
 
 #include "emulator/VirtualDisplay.h"
@@ -34,6 +35,7 @@ private:
     QLabel* line_;
     QLabel* lineStatus_;
     QLabel* faults_;
+    QLabel* passed_;
 };
 
 }  // namespace emulator::qt
