@@ -223,14 +223,14 @@ const model::CommandSet* probe(serial::Port& port, std::span<const model::Comman
 std::span<const Candidate> sweepCandidates() { return candidates; }
 
 std::string sweepBytes(std::span<const model::CommandSet> sets, std::string_view code, std::int32_t columns) {
+    // Each reset is followed by a carriage return, so that what it shows on
+    // a display of another set stays on the top row, which the code with
+    // blanks after it covers at the end.
     std::string bytes;
     for (const model::CommandSet& set : sets) {
-        const std::string_view reset = set.identification.reset;
+        const std::string reset = std::string(set.identification.reset) + '\x0D';
         if (bytes.find(reset) == std::string::npos) bytes += reset;
     }
-    // Where a set shows plain text, a carriage return starts the row and
-    // the code with blanks after it covers what other sets' forms left there.
-    bytes += '\x0D';
     for (const model::CommandSet& set : sets) {
         const model::Identification& id = set.identification;
         if (id.textBefore.empty()) continue;

@@ -243,6 +243,51 @@ constexpr Identification cd5220Identification{
     .code = "J8",
 };
 
+// The Logic Controls family (Logic Controls, UTC standard) shares its reset
+// and its cursor; 1E (UTC standard's home and clear, which Logic Controls
+// ignores) tells the two apart: the Logic Controls probe ends with it, so
+// its code stays only where 1E does nothing, and the UTC standard probe
+// puts a mark before it that only a UTC standard display wipes. The reset's
+// 11 keeps the 1F from taking a carriage return after it on a DM-D or
+// CD5220 display (as their "rightmost").
+constexpr std::string_view logicControlsReset = "\x1F\x11";
+constexpr Identification logicControlsIdentification{
+    .reset = logicControlsReset,
+    .probe =
+        "\x1F\x11\x10\x16"
+        "4\x10\x15"
+        "D\x1E",
+    .code = "D4",
+};
+constexpr Identification utcStandardIdentification{
+    .reset = logicControlsReset,
+    .probe =
+        "\x1F\x11#\x1E\x10\x16"
+        "5\x10\x15"
+        "E",
+    .code = "E5",
+};
+// The pass-through sets show nothing but their row writes: both rows blanked
+// by empty or short writes, then the code written to the top row.
+constexpr Identification utcEnhancedIdentification{
+    .reset = "\x1B\x75\x41\x0D\x1B\x75\x42\x0D",
+    .probe = "\x1B\x75\x42\x0D\x1B\x75\x41\x43\x33\x0D",
+    .code = "C3",
+    .textBefore = "\x1B\x75\x41",
+};
+constexpr Identification aedexIdentification{
+    .reset = "!#9 \x0D",
+    .probe = "!#9 \x0D!#1B2\x0D",
+    .code = "B2",
+    .textBefore = "!#1",
+};
+// Recognised by its answer; the probe serves a display whose answer is lost.
+constexpr Identification ansiIdentification{
+    .reset = "\x1B[2J\x1B[1;1H",
+    .probe = "\x1B[2J\x1B[1;2H1\x1B[1;1HA",
+    .code = "A1",
+};
+
 const std::array sets{
     CommandSet{
         .name = "DM-D",
@@ -283,6 +328,7 @@ const std::array sets{
                 .marqueeBesideCursor = true,
             },
         .userCharacters = {GlyphLayout::rows5x7, 1, 0x20, 0x7F},
+        .identification = logicControlsIdentification,
     },
     CommandSet{
         .name = "UTC standard",
@@ -303,6 +349,7 @@ const std::array sets{
                 .powerOnMode = Mode::verticalScroll,
                 .brightnessAfterReset = 100,
             },
+        .identification = utcStandardIdentification,
     },
     CommandSet{
         .name = "UTC enhanced",
@@ -314,6 +361,7 @@ const std::array sets{
         .attention = "\x1B\x75",
         .partner = "UTC standard",
         .behaviour = {.passThrough = true},
+        .identification = utcEnhancedIdentification,
     },
     CommandSet{
         .name = "AEDEX",
@@ -322,6 +370,7 @@ const std::array sets{
         .codeTables = pc437Only,
         .attention = "!#",
         .behaviour = {.passThrough = true},
+        .identification = aedexIdentification,
     },
     CommandSet{
         .name = "ANSI",
@@ -341,6 +390,8 @@ const std::array sets{
                 .cursorShownAtPowerOn = false,
                 .leaders = escape,
             },
+        .line = {.parity = Parity::odd},  // jumper JP3 open, as the BA63 leaves the factory
+        .identification = ansiIdentification,
     },
 };
 
