@@ -186,12 +186,24 @@ bool judgeDisplay(Operator& op, const device::DeviceEntry& entry, const model::L
             "find its settings with `ldt-devices identify " + entry.port + "`");
         return false;
     }
-    // The text is right: the set's own probe tells the command set.
+    // The text is right: a set that answers says so itself; otherwise the
+    // set's own probe tells the command set.
     const model::CommandSet* set = model::findCommandSet(entry.commandSet);
-    if (set->identification.probe.empty()) return true;
+    const std::string request = model::encode(*set, model::Command::identify);
+    if (set->identification.probe.empty() && request.empty()) return true;
     try {
-        serial::Port::open(entry.port, line, std::chrono::milliseconds(1000))
-            ->writeThrough(set->identification.probe);
+        auto port = serial::Port::open(entry.port, line, std::chrono::milliseconds(1000),
+            request.empty() ? serial::Access::write : serial::Access::readWrite);
+        if (!request.empty()) {
+            while (!port->readFor(std::chrono::milliseconds(0)).empty()) {}
+            port->writeThrough(request);
+            if (!port->readFor(std::chrono::milliseconds(300)).empty()) {
+                op.say("The display answered its identification request, as " + entry.commandSet +
+                       " displays do.");
+                return true;
+            }
+        }
+        port->writeThrough(set->identification.probe);
     } catch (const std::exception& e) {
         op.say("      " + std::string(e.what()));
         return false;
@@ -202,8 +214,7 @@ bool judgeDisplay(Operator& op, const device::DeviceEntry& entry, const model::L
     if (*code != set->identification.code) {
         tell(op,
             "the display does not read the " + entry.commandSet +
-                " set's cursor moves: it speaks another "
-                "command set",
+                " set's commands: it speaks another command set",
             "find its set with `ldt-devices identify " + entry.port + "`, or set command-set in " +
                 entry.file + ":" + std::to_string(entry.line));
         return false;

@@ -3,6 +3,7 @@
 // configuration files: the step that fails, its cause and its fix. Where the
 // check asks what the display shows, the answer is read off the virtual
 // display's screen, as a person reads the glass.
+#include "model/CommandSet.h"
 #include "serial/PtyTesting.h"
 #include "support/Process.h"
 
@@ -190,8 +191,33 @@ TEST(Check, theOperatorsReadingTellsWrongSpeedWrongParityAndWrongCommandSetApart
         auto display = bench.display({"--command-set", "CD5220"});
         bench.configure(serialEntry(bench.link(), "command-set = \"DM-D\"\n"));
         expectDiagnosis(bench.run({"check", "Pole"}, display.get()),
-            "the display does not read the DM-D set's cursor moves",
+            "the display does not read the DM-D set's commands", "find its set with `ldt-devices identify");
+    }
+    {
+        // The two sets that differ in one byte (1E, home and clear).
+        auto display = bench.display({"--command-set", "UTC standard"});
+        bench.configure(serialEntry(bench.link(), "command-set = \"Logic Controls\"\n"));
+        expectDiagnosis(bench.run({"check", "Pole"}, display.get()),
+            "the display does not read the Logic Controls set's commands",
             "find its set with `ldt-devices identify");
+    }
+}
+
+TEST(Check, aDisplayOfEverySetAtItsFactorySettingsPassesWithOnlyPortAndSetConfigured) {
+    Bench bench;
+    for (const model::CommandSet& set : model::commandSets()) {
+        std::string line = model::speedAndFrame(set.line);
+        line[line.find(' ')] = ',';
+        auto display = bench.display({"--command-set", std::string(set.name), "--line", line});
+        bench.configure(serialEntry(bench.link(), "command-set = \"" + std::string(set.name) + "\"\n"));
+        const auto run = bench.run({"check", "Pole"}, display.get());
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(
+            run.output.find(" at " + model::describe(set.line) + ", command set " + std::string(set.name)),
+            std::string::npos)
+            << run.output;
+        // A set that answers is not asked about.
+        EXPECT_EQ(run.output.find("should now show") == std::string::npos, !set.reply.empty()) << run.output;
     }
 }
 
