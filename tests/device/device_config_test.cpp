@@ -2,6 +2,7 @@
 // with the message that names the file, the line and the problem, and the
 // order in which the files override each other.
 #include "device/DeviceConfig.h"
+#include "model/CommandSet.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ using device::DeviceEntry;
 
 namespace {
 
-constexpr std::array<std::string_view, 3> commandSets{"DM-D", "CD5220", "AEDEX"};
+constexpr std::array<std::string_view, 4> commandSets{"DM-D", "CD5220", "AEDEX", "ANSI"};
 
 device::DeviceConfig parse(std::string_view text) {
     return device::parseDeviceConfig(text, "devices.toml", commandSets);
@@ -111,7 +112,7 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
             "devices.toml:3: device \"A\": key \"parity\" does not apply to a simulated display"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"ESC/POS\"\n",
             "devices.toml:4: device \"A\": unknown command set \"ESC/POS\" (known: DM-D, CD5220, AEDEX (or "
-            "EMAX))"},
+            "EMAX), ANSI)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"ICD-2002\"\n",
             "devices.toml:4: device \"A\": command set \"ICD-2002\" is not supported: its published table "
             "stops "
@@ -161,10 +162,12 @@ TEST(DeviceConfig, lineSettingsNotGivenAreTheCommandSetsFactorySettings) {
 [devices."Plain"]
 service = "serial"
 port = "/dev/ttyUSB0"
+command-set = "ANSI"
 
 [devices."Tuned"]
 service = "serial"
 port = "/dev/ttyUSB1"
+command-set = "ANSI"
 baud = 19200
 parity = "even"
 data-bits = 7
@@ -172,8 +175,14 @@ stop-bits = 2
 flow-control = "rts-cts"
 )");
     ASSERT_TRUE(config.problems.empty()) << config.problems.front();
-    const model::LineSettings factory{.baud = 9600, .parity = model::Parity::odd};
-    EXPECT_EQ(config.find("Plain")->lineSettings(factory), factory);
+    // The ANSI set's displays leave the factory at odd parity, the others without.
+    const model::LineSettings& factory = model::findCommandSet(config.find("Plain")->commandSet)->line;
+    EXPECT_EQ(model::describe(config.find("Plain")->lineSettings(factory)), "9600 8O1, no flow control");
+    for (const model::CommandSet& set : model::commandSets()) {
+        EXPECT_EQ(model::describe(set.line),
+            set.name == "ANSI" ? "9600 8O1, no flow control" : "9600 8N1, no flow control")
+            << set.name;
+    }
     const model::LineSettings tuned = config.find("Tuned")->lineSettings(factory);
     EXPECT_EQ(model::describe(tuned), "19200 7E2, RTS/CTS flow control");
     for (const auto* text : {"mark", "space"}) {
