@@ -63,10 +63,13 @@ int main(int argc, char** argv) {
         answersOverTarget += r.answers > allowed ? 1 : 0;
         worst = std::max(worst, r.seconds);
         shortest = std::min(shortest, r.shortestCode);
-        std::printf("  %4d  %-14s  %-11s  %-24s  %7d  %7.1f  %15.2f%s\n", i + 1,
+        // A display found by its answer shows no code at all.
+        char shortestText[32] = "           none";
+        if (r.codesSeen > 0) std::snprintf(shortestText, sizeof shortestText, "%15.2f", r.shortestCode);
+        std::printf("  %4d  %-14s  %-11s  %-24s  %7d  %7.1f  %s%s\n", i + 1,
             std::string(r.hidden.commandSet->name).c_str(), model::speedAndFrame(r.hidden.line).c_str(),
             r.identified() ? "yes" : (r.foundSet + " " + r.foundLine).c_str(), r.answers, r.seconds,
-            r.shortestCode, r.identified() ? "" : "  <- not identified");
+            shortestText, r.identified() ? "" : "  <- not identified");
         if (!r.identified()) {
             std::printf("----- identify said:\n%s\n----- display said (last 600 bytes):\n%s\n",
                 r.identifyOutput.c_str(),
