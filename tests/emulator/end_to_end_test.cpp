@@ -7,6 +7,7 @@
 // step the virtual display must show what the simulated one showed.
 #include "app/DeviceSetup.h"
 #include "device/LineDisplayControl.h"
+#include "emulator/Line.h"
 #include "emulator/PtyServer.h"
 #include "emulator/VirtualDisplay.h"
 #include "model/Hex.h"
@@ -105,10 +106,13 @@ void runOnSimulated(std::vector<Seen>& seen) {
     c.click("cmdExit");
 }
 
-// Everything the serial display has sent so far, read into the virtual display.
-void drain(emulator::PtyServer& server, emulator::VirtualDisplay& display) {
+// Everything the serial display has sent so far, read into the virtual
+// display; through its receiver when given one, which garbles what a sender
+// set otherwise sends.
+void drain(emulator::PtyServer& server, emulator::VirtualDisplay& display, emulator::Line* line = nullptr) {
     for (std::string bytes = server.readFor(100ms); !bytes.empty(); bytes = server.readFor(100ms))
-        display.feed(bytes);
+        display.feed(line != nullptr ? line->receive(bytes, server.senderSettings()) : bytes);
+    if (line != nullptr) display.feed(line->idle());
 }
 
 // The devices the console gets when a device configuration, written into
@@ -135,7 +139,12 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
         SCOPED_TRACE(std::string(set.name));
         char pattern[] = "/tmp/ldt-e2e-XXXXXX";
         const fs::path folder = mkdtemp(pattern);
-        emulator::PtyServer server({(folder / "display").string(), 0, {}});
+        // The display at its set's factory frame; the configuration names
+        // only the speed, so the serial display must take the same frame.
+        model::LineSettings factory = set.line;
+        factory.baud = 115200;
+        emulator::PtyServer server({(folder / "display").string(), 0, factory});
+        emulator::Line line(factory);
         emulator::VirtualDisplay screen(set);
 
         const app::DeviceSetup devices = devicesWiredTo(folder, server.link(), set.name);
@@ -147,7 +156,7 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
             SCOPED_TRACE(step.what);
             step.act(c);
             c.device().waitUntilIdle();
-            drain(server, screen);
+            drain(server, screen, &line);
             // The virtual display shows what the simulated display showed,
             // and what the control object says its device shows.
             EXPECT_EQ(screen.model().shownRows(), simulated[i].rows);
@@ -168,6 +177,7 @@ TEST(EndToEnd, consoleDrivesTheVirtualDisplayThroughAPtyAsTheSimulatedDisplaySho
                 EXPECT_EQ(screen.model().shownRows(), step.rows);
             }
         }
+        EXPECT_EQ(line.lost() + line.replaced(), 0u);
         EXPECT_EQ(screen.faultCount(), 0u)
             << (screen.faults().empty() ? "" : model::hexBytes(screen.faults().back().bytes));
         EXPECT_EQ(screen.pendingBytes(), 0u);
