@@ -144,6 +144,13 @@ std::optional<std::string> reading(Operator& op, const std::string& question) {
     return typed ? std::optional(upper(simplified(*typed))) : std::nullopt;
 }
 
+// Tells that the display speaks another command set than the entry names.
+void wrongSet(Operator& op, const device::DeviceEntry& entry, const std::string& what) {
+    tell(op, what + ": it speaks another command set",
+        "find its set with `ldt-devices identify " + entry.port + "`, or set command-set in " + entry.file +
+            ":" + std::to_string(entry.line));
+}
+
 // Judges the display itself with the operator; true when it shows what it should.
 bool judgeDisplay(Operator& op, const device::DeviceEntry& entry, const model::LineSettings& line,
     const std::optional<std::string>& seen) {
@@ -154,11 +161,9 @@ bool judgeDisplay(Operator& op, const device::DeviceEntry& entry, const model::L
         return false;
     }
     if (*seen != wanted && seen->find(wanted) != std::string::npos) {
-        tell(op,
+        wrongSet(op, entry,
             "the text arrives, but the display shows the " + entry.commandSet +
-                " set's commands as characters: it speaks another command set",
-            "find its set with `ldt-devices identify " + entry.port + "`, or set command-set in " +
-                entry.file + ":" + std::to_string(entry.line));
+                " set's commands as characters");
         return false;
     }
     if (*seen != wanted) {
@@ -212,11 +217,7 @@ bool judgeDisplay(Operator& op, const device::DeviceEntry& entry, const model::L
                                       " alone. Type what it shows:");
     if (!code) return false;
     if (*code != set->identification.code) {
-        tell(op,
-            "the display does not read the " + entry.commandSet +
-                " set's commands: it speaks another command set",
-            "find its set with `ldt-devices identify " + entry.port + "`, or set command-set in " +
-                entry.file + ":" + std::to_string(entry.line));
+        wrongSet(op, entry, "the display does not read the " + entry.commandSet + " set's commands");
         return false;
     }
     return true;
