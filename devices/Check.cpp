@@ -202,7 +202,8 @@ bool judgeDisplay(Operator& op, const device::DeviceEntry& entry, const model::L
         if (!request.empty()) {
             while (!port->readFor(std::chrono::milliseconds(0)).empty()) {}
             port->writeThrough(request);
-            if (!port->readFor(std::chrono::milliseconds(300)).empty()) {
+            // A second is ample on any line; the answer may be slow to come on a busy machine.
+            if (!port->readFor(std::chrono::milliseconds(1000)).empty()) {
                 op.say("The display answered its identification request, as " + entry.commandSet +
                        " displays do.");
                 return true;

@@ -96,8 +96,14 @@ private:
     serialtest::TempDir dir_;
 };
 
+// The device's name: its own in each test, since claims are machine-wide and
+// the tests run side by side.
+std::string pole() {
+    return std::string("Pole-") + testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
 std::string serialEntry(const std::string& port, const std::string& more = "") {
-    return "[devices.\"Pole\"]\nservice = \"serial\"\nport = \"" + port + "\"\n" + more;
+    return "[devices.\"" + pole() + "\"]\nservice = \"serial\"\nport = \"" + port + "\"\n" + more;
 }
 
 // Both the cause and the fix are told, with these words.
@@ -113,7 +119,7 @@ TEST(Check, aSoundDisplayPassesEveryStepWithItsResultAndTime) {
     Bench bench;
     bench.configure(serialEntry(bench.link(), "baud = 19200\ncommand-set = \"CD5220\"\n"));
     auto display = bench.display({"--command-set", "CD5220", "--line", "19200,8N1"});
-    const auto run = bench.run({"check", "Pole"}, display.get());
+    const auto run = bench.run({"check", pole()}, display.get());
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("serial display on " + bench.link() +
                               " at 19200 8N1, no flow control, command set "
@@ -135,20 +141,20 @@ TEST(Check, aSoundDisplayPassesEveryStepWithItsResultAndTime) {
 TEST(Check, faultsOfThePortAndTheEntryAreToldWithTheirFix) {
     Bench bench;
     bench.configure(serialEntry("/dev/ldt-no-such-port"));
-    expectDiagnosis(bench.run({"check", "Pole"}), "the port /dev/ldt-no-such-port does not exist",
+    expectDiagnosis(bench.run({"check", pole()}), "the port /dev/ldt-no-such-port does not exist",
         "plug the display's adapter in");
 
     fs::create_symlink("/dev/pts/4242", bench.link());  // left by a display that was killed
     bench.configure(serialEntry(bench.link()));
-    expectDiagnosis(bench.run({"check", "Pole"}),
+    expectDiagnosis(bench.run({"check", pole()}),
         "the virtual display that served " + bench.link() + " has ended",
         "start it again: ldt-virtual-display --link " + bench.link());
 
     bench.configure(serialEntry("/dev/ttyS0", "parity = \"odd \"\n"));
-    const auto broken = bench.run({"check", "Pole"});
+    const auto broken = bench.run({"check", pole()});
     expectDiagnosis(broken,
-        "the configuration entry is broken: " + bench.path("devices.toml").string() +
-            ":4: device \"Pole\": parity must be",
+        "the configuration entry is broken: " + bench.path("devices.toml").string() + ":4: device \"" +
+            pole() + "\": parity must be",
         "correct it at " + bench.path("devices.toml").string() + ":1");
     EXPECT_NE(broken.output.find("OPOS_E_NOSERVICE"), std::string::npos) << broken.output;
 
@@ -156,18 +162,18 @@ TEST(Check, faultsOfThePortAndTheEntryAreToldWithTheirFix) {
     bench.configure(serialEntry(pty.slavePath()));
     {
         serialtest::PortHolder holder(pty.slavePath());
-        const auto held = bench.run({"check", "Pole"});
+        const auto held = bench.run({"check", pole()});
         expectDiagnosis(held, pty.slavePath() + " is held by another program: pid ", "close that program");
         EXPECT_NE(held.output.find("OPOS_E_TIMEOUT"), std::string::npos) << held.output;
     }
     // Nobody reads the line, so it fills up and the display takes no more.
     ::close(serialtest::fillLine(pty));
-    expectDiagnosis(bench.run({"check", "Pole"}), "the display stopped taking bytes on " + pty.slavePath(),
+    expectDiagnosis(bench.run({"check", pole()}), "the display stopped taking bytes on " + pty.slavePath(),
         "check the cable and its handshake lines");
     pty.take();
 
     ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0600), 0);
-    const auto denied = bench.run({"check", "Pole"}, nullptr, true);
+    const auto denied = bench.run({"check", pole()}, nullptr, true);
     expectDiagnosis(denied, "this user (nobody) may not open " + pty.slavePath() + ": it belongs to root:",
         "it is a pseudo-terminal of root");
 }
@@ -177,27 +183,27 @@ TEST(Check, theOperatorsReadingTellsWrongSpeedWrongParityAndWrongCommandSetApart
     {
         auto display = bench.display({"--line", "9600,8N1"});
         bench.configure(serialEntry(bench.link(), "baud = 19200\n"));
-        expectDiagnosis(bench.run({"check", "Pole"}, display.get()),
+        expectDiagnosis(bench.run({"check", pole()}, display.get()),
             "wrong speed: the display does not read 19200 8N1",
             "find its settings with `ldt-devices identify");
     }
     {
         auto display = bench.display({"--line", "9600,8O1"});
         bench.configure(serialEntry(bench.link()));
-        expectDiagnosis(bench.run({"check", "Pole"}, display.get()),
+        expectDiagnosis(bench.run({"check", pole()}, display.get()),
             "wrong parity: the display reads 9600 8O1, not 9600 8N1", "set parity = \"odd\" in ");
     }
     {
         auto display = bench.display({"--command-set", "CD5220"});
         bench.configure(serialEntry(bench.link(), "command-set = \"DM-D\"\n"));
-        expectDiagnosis(bench.run({"check", "Pole"}, display.get()),
+        expectDiagnosis(bench.run({"check", pole()}, display.get()),
             "the display does not read the DM-D set's commands", "find its set with `ldt-devices identify");
     }
     {
         // The two sets that differ in one byte (1E, home and clear).
         auto display = bench.display({"--command-set", "UTC standard"});
         bench.configure(serialEntry(bench.link(), "command-set = \"Logic Controls\"\n"));
-        expectDiagnosis(bench.run({"check", "Pole"}, display.get()),
+        expectDiagnosis(bench.run({"check", pole()}, display.get()),
             "the display does not read the Logic Controls set's commands",
             "find its set with `ldt-devices identify");
     }
@@ -210,7 +216,7 @@ TEST(Check, aDisplayOfEverySetAtItsFactorySettingsPassesWithOnlyPortAndSetConfig
         line[line.find(' ')] = ',';
         auto display = bench.display({"--command-set", std::string(set.name), "--line", line});
         bench.configure(serialEntry(bench.link(), "command-set = \"" + std::string(set.name) + "\"\n"));
-        const auto run = bench.run({"check", "Pole"}, display.get());
+        const auto run = bench.run({"check", pole()}, display.get());
         EXPECT_EQ(run.status, 0) << run.output;
         EXPECT_NE(
             run.output.find(" at " + model::describe(set.line) + ", command set " + std::string(set.name)),
