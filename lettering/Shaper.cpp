@@ -1,0 +1,91 @@
+#include "lettering/Shaper.h"
+
+#include "model/Utf.h"
+
+#include <cstdio>
+
+namespace lettering {
+
+const char* kindName(Fallback::Kind kind) {
+    switch (kind) {
+    case Fallback::Kind::userCharacter: return "user character";
+    case Fallback::Kind::transliteration: return "transliteration";
+    case Fallback::Kind::questionMark: return "question mark";
+    }
+    return "?";
+}
+
+std::string describe(const Fallback& fallback) {
+    std::string codes;
+    for (const char32_t c : fallback.characters) {
+        char code[16];
+        std::snprintf(code, sizeof code, "%sU+%04X", codes.empty() ? "" : " ", static_cast<unsigned>(c));
+        codes += code;
+    }
+    std::string characters;
+    std::string shown;
+    for (const char32_t c : fallback.characters) model::appendUtf8(characters, c);
+    for (const char32_t c : fallback.shown) model::appendUtf8(shown, c);
+    std::string how = kindName(fallback.kind);
+    if (fallback.code >= 0) {
+        char code[16];
+        std::snprintf(code, sizeof code, " %02X", static_cast<unsigned>(fallback.code));
+        how += code;
+    }
+    return "fallback " + codes + " \"" + characters + "\" -> \"" + shown + "\" (" + how + ")";
+}
+
+Shaper::Shaper(std::function<bool(char32_t)> pages, bool userCharacters, const Font& font,
+    Transliterator& transliterator)
+    : pages_(std::move(pages)), userCharacters_(userCharacters), font_(&font), transliterator_(&transliterator) {}
+
+bool Shaper::asUserCharacter(char32_t character) const {
+    // A space-like glyph would load an empty pattern: not worth a slot.
+    const auto glyph = userCharacters_ ? font_->glyph(character) : std::nullopt;
+    return glyph && *glyph != Glyph{};
+}
+
+Fallback Shaper::singleCell(char32_t character) const {
+    const std::u32string latin = transliterator_->latin(std::u32string(1, character));
+    if (latin.size() == 1 && latin.front() != character && onPages(latin.front()))
+        return {Fallback::Kind::transliteration, std::u32string(1, character), latin};
+    return {Fallback::Kind::questionMark, std::u32string(1, character), U"?"};
+}
+
+Shaper::Result Shaper::shape(std::u32string_view text) const {
+    Result result;
+    result.text.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (onPages(text[i])) {
+            result.text += text[i++];
+            continue;
+        }
+        if (asUserCharacter(text[i])) {
+            result.fallbacks.push_back({Fallback::Kind::userCharacter, std::u32string(1, text[i]),
+                std::u32string(1, text[i])});
+            result.text += text[i++];
+            continue;
+        }
+        // The whole stretch that needs replacing goes to the transliterator
+        // at once, so that a word reads as a word ("Привет", not letter by letter).
+        std::size_t end = i;
+        while (end < text.size() && !shows(text[end])) ++end;
+        const std::u32string_view run = text.substr(i, end - i);
+        const std::u32string latin = transliterator_->latin(run);
+        if (latin != run) {
+            std::u32string shown;
+            for (const char32_t c : latin) shown += shows(c) ? c : U'?';
+            result.fallbacks.push_back({Fallback::Kind::transliteration, std::u32string(run), shown});
+            result.text += shown;
+        } else {
+            result.fallbacks.push_back({Fallback::Kind::questionMark, std::u32string(run),
+                std::u32string(run.size(), U'?')});
+            result.text.append(run.size(), U'?');
+        }
+        i = end;
+    }
+    return result;
+}
+
+}  // namespace lettering

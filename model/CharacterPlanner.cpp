@@ -1,0 +1,190 @@
+#include "model/CharacterPlanner.h"
+
+#include "model/CharacterSets.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace model {
+namespace {
+
+constexpr std::uint32_t infinite = std::numeric_limits<std::uint32_t>::max() / 2;
+
+// Whether a selector decides the upper half (else the lower).
+bool decidesUpper(const Selector& selector) { return selector.choices.front().page != 0; }
+
+}  // namespace
+
+CharacterPlanner::CharacterPlanner(const CommandSet& set, const Repertoire& repertoire)
+    : set_(&set), repertoire_(&repertoire) {
+    const auto& selectors = repertoire.selectors;
+    for (unsigned b = 0x20; b <= 0xFF; ++b) {
+        const auto byte = static_cast<unsigned char>(b);
+        const auto decider = std::ranges::find_if(
+            selectors, [&](const Selector& s) { return decidesUpper(s) == (byte >= 0x80); });
+        if (decider == selectors.end()) {
+            if (const char32_t c = characterAt(byte, repertoire.basePage, 0); c != 0) ways_[c].push_back({byte});
+            continue;
+        }
+        // Every other selector decides the other half, so any choice of theirs does here.
+        const auto s = static_cast<std::int32_t>(decider - selectors.begin());
+        Selection selection = powerOnSelection(repertoire);
+        std::vector<char32_t> shown;
+        for (std::size_t c = 0; c < decider->choices.size(); ++c) {
+            selection[static_cast<std::size_t>(s)] = c;
+            shown.push_back(characterOf(repertoire, selection, byte));
+        }
+        if (std::ranges::all_of(shown, [&](char32_t c) { return c == shown.front(); })) {
+            if (shown.front() != 0) ways_[shown.front()].push_back({byte});
+            continue;
+        }
+        for (std::size_t c = 0; c < shown.size(); ++c) {
+            if (shown[c] != 0) ways_[shown[c]].push_back({byte, s, static_cast<std::int32_t>(c)});
+        }
+    }
+    for (const Selector& selector : selectors) {
+        const char argument = static_cast<char>(selector.choices.front().argument);
+        switchCost_.push_back(encode(set, selector.command, std::string_view(&argument, 1)).size());
+    }
+    if (repertoire.user.budget > 0 && repertoire.user.switched) {
+        switchCost_.push_back(encode(set, Command::selectUserCharacters, "\x01").size());
+    }
+}
+
+CharacterPlan CharacterPlanner::plan(
+    std::u32string_view characters, const SelectionState& from, const UserCharacters& loaded) const {
+    const auto& selectors = repertoire_->selectors;
+    const std::size_t dims = switchCost_.size();
+    const bool userSwitched = dims > selectors.size();
+    const std::size_t userDim = selectors.size();
+
+    // Values per dimension: its choices, then "not known".
+    std::vector<std::size_t> values(dims), stride(dims);
+    std::size_t states = 1;
+    for (std::size_t d = 0; d < dims; ++d) {
+        values[d] = d < selectors.size() ? selectors[d].choices.size() : 2;
+        stride[d] = states;
+        states *= values[d] + 1;
+    }
+    const auto valueOf = [&](std::size_t state, std::size_t d) { return state / stride[d] % (values[d] + 1); };
+    std::size_t start = 0;
+    for (std::size_t d = 0; d < dims; ++d) {
+        std::optional<std::size_t> v;
+        if (d < selectors.size()) {
+            if (d < from.choices.size()) v = from.choices[d];
+        } else if (from.userCharactersOn) {
+            v = *from.userCharactersOn ? 1 : 0;
+        }
+        start += v.value_or(values[d]) * stride[d];
+    }
+
+    // The ways of each character, each with what it needs.
+    struct Need {
+        unsigned char byte;
+        std::int32_t selector;
+        std::int32_t choice;
+        std::int32_t user;  // -1: any, 0 off, 1 on
+    };
+    std::vector<std::vector<Need>> needs(characters.size());
+    bool free = true;  // every character has a way that needs nothing
+    for (std::size_t k = 0; k < characters.size(); ++k) {
+        const char32_t c = characters[k];
+        if (const auto found = ways_.find(c); found != ways_.end()) {
+            for (const Way& w : found->second) {
+                std::int32_t user = -1;
+                if (const auto held = loaded.characterAt(w.byte); held && *held != c) {
+                    if (!userSwitched) continue;  // the code shows its user glyph everywhere
+                    user = 0;
+                }
+                needs[k].push_back({w.byte, w.selector, w.choice, user});
+            }
+        }
+        if (const auto code = loaded.codeOf(c)) needs[k].push_back({*code, -1, -1, userSwitched ? 1 : -1});
+        if (needs[k].empty()) needs[k].push_back({'?', -1, -1, -1});
+        free = free && std::ranges::any_of(needs[k], [](const Need& n) { return n.selector < 0 && n.user < 0; });
+    }
+    const auto satisfied = [&](const Need& n, std::size_t state) {
+        if (n.selector >= 0 && valueOf(state, static_cast<std::size_t>(n.selector)) != static_cast<std::size_t>(n.choice))
+            return false;
+        return n.user < 0 || valueOf(state, userDim) == static_cast<std::size_t>(n.user);
+    };
+
+    CharacterPlan plan;
+    plan.bytes.resize(characters.size());
+    if (free) {
+        // Nothing to switch: the common case of text every table shares.
+        for (std::size_t k = 0; k < characters.size(); ++k) {
+            const auto it = std::ranges::find_if(needs[k], [&](const Need& n) { return satisfied(n, start); });
+            plan.bytes[k] = std::string(1, static_cast<char>(it->byte));
+        }
+        plan.after = from;
+        plan.size = characters.size();
+        return plan;
+    }
+
+    // Shortest path over the states, one character at a time.
+    std::vector<std::uint32_t> cost(states, infinite);
+    cost[start] = 0;
+    std::vector<std::vector<std::uint32_t>> origin(characters.size(), std::vector<std::uint32_t>(states));
+    std::vector<std::uint32_t> org(states);
+    for (std::size_t k = 0; k < characters.size(); ++k) {
+        for (std::size_t s = 0; s < states; ++s) org[s] = static_cast<std::uint32_t>(s);
+        // Switches before the character, one selector at a time.
+        for (std::size_t d = 0; d < dims; ++d) {
+            std::vector<std::uint32_t> next = cost;
+            std::vector<std::uint32_t> nextOrg = org;
+            const auto step = static_cast<std::uint32_t>(switchCost_[d]);
+            for (std::size_t s = 0; s < states; ++s) {
+                if (cost[s] >= infinite) continue;
+                const std::size_t here = valueOf(s, d);
+                const std::size_t base = s - here * stride[d];
+                for (std::size_t v = 0; v < values[d]; ++v) {
+                    const std::size_t t = base + v * stride[d];
+                    if (v != here && cost[s] + step < next[t]) {
+                        next[t] = cost[s] + step;
+                        nextOrg[t] = org[s];
+                    }
+                }
+            }
+            cost = std::move(next);
+            org = std::move(nextOrg);
+        }
+        for (std::size_t s = 0; s < states; ++s) {
+            const bool shows = std::ranges::any_of(needs[k], [&](const Need& n) { return satisfied(n, s); });
+            cost[s] = shows && cost[s] < infinite ? cost[s] + 1 : infinite;
+        }
+        origin[k] = org;
+    }
+    std::size_t state = static_cast<std::size_t>(std::ranges::min_element(cost) - cost.begin());
+    plan.size = cost[state];
+    plan.after.choices.resize(selectors.size());
+    for (std::size_t d = 0; d < dims; ++d) {
+        const std::size_t v = valueOf(state, d);
+        const std::optional<std::size_t> known = v < values[d] ? std::optional(v) : std::nullopt;
+        if (d < selectors.size()) {
+            plan.after.choices[d] = known;
+        } else {
+            plan.after.userCharactersOn = known ? std::optional(*known == 1) : std::nullopt;
+        }
+    }
+    if (!userSwitched) plan.after.userCharactersOn = from.userCharactersOn;
+    for (std::size_t k = characters.size(); k-- > 0;) {
+        const std::size_t before = origin[k][state];
+        std::string bytes;
+        for (std::size_t d = 0; d < dims; ++d) {
+            const std::size_t v = valueOf(state, d);
+            if (v == valueOf(before, d)) continue;
+            const char argument = d < selectors.size() ? static_cast<char>(selectors[d].choices[v].argument)
+                                                       : static_cast<char>(v);
+            const Command command = d < selectors.size() ? selectors[d].command : Command::selectUserCharacters;
+            bytes += encode(*set_, command, std::string_view(&argument, 1));
+        }
+        const auto it = std::ranges::find_if(needs[k], [&](const Need& n) { return satisfied(n, state); });
+        bytes += static_cast<char>(it->byte);
+        plan.bytes[k] = std::move(bytes);
+        state = before;
+    }
+    return plan;
+}
+
+}  // namespace model
