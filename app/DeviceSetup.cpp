@@ -39,13 +39,18 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
             continue;
         }
         if (entry.service == device::DeviceEntry::Service::simulated) {
-            const model::DeviceProfile profile = *model::findProfile(entry.profile);
+            model::DeviceProfile profile = *model::findProfile(entry.profile);
+            if (entry.characterSet) profile.initialCharacterSet = *entry.characterSet;
             registry->add(
-                entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace);
+                entry.name,
+                [profile, trace, name = entry.name] {
+                    return std::make_unique<device::SimulatedDisplay>(profile, trace, name);
+                },
+                trace);
             continue;
         }
         const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
-            model::findCommandSet(entry.commandSet), entry.rows, entry.columns};
+            model::findCommandSet(entry.commandSet), entry.rows, entry.columns, entry.characterSet};
         registry->add(
             entry.name,
             [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace);

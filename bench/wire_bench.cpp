@@ -127,7 +127,7 @@ bool run(const model::CommandSet& set, bool& withinTargets) {
     const std::string name = "WireBench." + std::to_string(::getpid());
     registry->add(name, [&] {
         auto made =
-            std::make_unique<serial::SerialDisplay>(serial::SerialSettings{name, port, baud, &set, 2, 20});
+            std::make_unique<serial::SerialDisplay>(serial::SerialSettings{name, port, baud, &set, 2, 20, {}});
         display = made.get();
         return made;
     });

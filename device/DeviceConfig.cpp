@@ -1,5 +1,7 @@
 #include "device/DeviceConfig.h"
 
+#include "model/CharacterSets.h"
+#include "model/CommandSet.h"
 #include "model/Profiles.h"
 
 #include <toml++/toml.h>
@@ -19,7 +21,7 @@ struct Key {
     std::string_view name;
     std::optional<DeviceEntry::Service> only;
 };
-constexpr std::array<Key, 8> keys{{
+constexpr std::array<Key, 9> keys{{
     {"service", std::nullopt},
     {"trace", std::nullopt},
     {"port", DeviceEntry::Service::serial},
@@ -28,6 +30,7 @@ constexpr std::array<Key, 8> keys{{
     {"rows", DeviceEntry::Service::serial},
     {"columns", DeviceEntry::Service::serial},
     {"profile", DeviceEntry::Service::simulated},
+    {"character-set", std::nullopt},
 }};
 
 std::string inQuotes(std::string_view text) {
@@ -106,12 +109,40 @@ public:
         if (e_.service == DeviceEntry::Service::serial && e_.port.empty()) {
             return fail(e_.line, "a serial display needs \"port\" (the path of its serial port)");
         }
-        return true;
+        return checkCharacterSet(table);
     }
 
 private:
+    // The character set to open with must be one the display lists.
+    bool checkCharacterSet(const toml::table& table) {
+        if (!e_.characterSet) return true;
+        const std::int32_t value = *e_.characterSet;
+        std::string list;
+        if (e_.service == DeviceEntry::Service::simulated) {
+            const auto profile = model::findProfile(e_.profile);
+            if (profile && model::listsCharacterSet(*profile, value)) return true;
+            if (profile) list = profile->characterSetList;
+        } else if (const model::CommandSet* set = model::findCommandSet(e_.commandSet)) {
+            if (value == model::charSetUnicode || model::findCodeTable(*set, value)) return true;
+            for (const model::CodeTable& t : set->codeTables) list += std::to_string(t.characterSet) + ",";
+            list += std::to_string(model::charSetUnicode);
+        }
+        return fail(line(*table.get("character-set")),
+            "character-set " + std::to_string(value) + " is not one this display shows (" + list + ")");
+    }
+
     bool readKey(std::string_view name, const toml::node& node) {
         if (name == "service") return true;
+        if (name == "character-set") {
+            const auto value = integer(node, name);
+            if (!value) return false;
+            if (*value < 0 || *value > 99999 || !model::knownCharacterSet(static_cast<std::int32_t>(*value))) {
+                return fail(line(node), "character-set " + std::to_string(*value) +
+                                            " is not a character set (997 Unicode, 998 ASCII, or a code page such as 437)");
+            }
+            e_.characterSet = static_cast<std::int32_t>(*value);
+            return true;
+        }
         if (name == "port") return assign(e_.port, text(node, name), node, true);
         if (name == "trace") return assign(e_.trace, text(node, name), node, true);
         if (name == "profile") {

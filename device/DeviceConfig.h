@@ -11,6 +11,8 @@
 //   columns = 20                  # serial: 1..40; default 20
 //   profile = "DM-D202"           # simulated: a built-in profile; default "TQN730"
 //   trace = "/tmp/ldt-trace.log"  # any device: trace its calls to this file; off when absent
+//   character-set = 437           # any device: the CharacterSet it opens with (one it lists);
+//                                 # default 997 (Unicode) where the display takes it
 // Files are read in this order, a later entry replacing an earlier one of
 // the same name: /etc/linedisplaytest/devices.toml, then
 // ${XDG_CONFIG_HOME:-$HOME/.config}/linedisplaytest/devices.toml, then the
@@ -50,7 +52,8 @@ struct DeviceEntry {
     std::string commandSet = "DM-D";
     std::int32_t rows = 2;
     std::int32_t columns = 20;
-    std::string trace;    // empty: not traced
+    std::optional<std::int32_t> characterSet;  // nothing: the display's own initial set
+    std::string trace;                         // empty: not traced
     std::string problem;  // empty: sound; else "<file>:<line>: <what is wrong>"
 };
 

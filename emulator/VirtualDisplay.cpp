@@ -2,6 +2,7 @@
 
 #include "model/CharacterSets.h"
 #include "model/Hex.h"
+#include "model/Repertoire.h"
 #include "model/Utf.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ constexpr std::size_t maxTextRows = 2;
 }  // namespace
 
 VirtualDisplay::VirtualDisplay(const model::CommandSet& set, std::int32_t rows, std::int32_t columns)
-    : set_(&set), model_(rows, columns) {
+    : set_(&set), repertoire_(&model::repertoireOf(set)), model_(rows, columns) {
     // Clearing the screen or its line also ends a row's text (string mode).
     stringEnders_ = model::encode(set, Command::clearScreen) + model::encode(set, Command::clearLine);
     powerUp();
@@ -42,6 +43,18 @@ void VirtualDisplay::powerUp() {
     const std::int32_t columns = model_.deviceColumns();
     model_ = model::DisplayModel(rows, columns);
     state_ = PanelState{};
+    // Each selector starts at its first choice.
+    for (const model::Selector& selector : repertoire_->selectors) {
+        const model::Choice& first = selector.choices.front();
+        if (selector.command == Command::codeTable) {
+            state_.codeTable = first.argument;
+            state_.characterSet = first.page;
+        } else {
+            state_.internationalSet = first.argument;
+        }
+    }
+    if (repertoire_->selectors.empty() || repertoire_->selectors.front().command != Command::codeTable)
+        state_.characterSet = repertoire_->basePage;
 }
 
 bool VirtualDisplay::feed(std::string_view bytes) {
@@ -120,7 +133,14 @@ void VirtualDisplay::fault(std::string_view bytes, std::string reason) {
 char32_t VirtualDisplay::characterOf(unsigned char byte) const {
     if (state_.userCharactersSelected && state_.userCharacters.contains(byte))
         return userCharacterBase + byte;
-    return model::fromCodePage(byte, state_.characterSet);
+    // The code table decides the upper half, the international set the lower.
+    model::Selection selection;
+    for (const model::Selector& selector : repertoire_->selectors) {
+        const auto argument = selector.command == Command::codeTable ? state_.codeTable : state_.internationalSet;
+        selection.push_back(model::choiceOf(selector, static_cast<std::uint8_t>(argument)));
+    }
+    const char32_t shown = model::characterOf(*repertoire_, selection, byte);
+    return shown == 0 ? U'?' : shown;
 }
 
 void VirtualDisplay::putCell(std::int32_t row, std::int32_t column, model::Cell cell) {
@@ -283,18 +303,26 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
         if (n > 1) return outOfRange("reverse switch", n, 0, 1);
         state_.reverse = n == 1;
         return true;
-    case Command::codeTable: {
-        // The first row of a number is its page (0 is 437; ASCII is its lower half).
-        const auto table = std::ranges::find(set_->codeTables, n, &model::CodeTable::number);
-        if (table == set_->codeTables.end()) {
-            reason = "code table " + std::to_string(n) + " unknown";
+    case Command::codeTable:
+    case Command::internationalSet: {
+        // The repertoire knows what each number selects.
+        const auto selector = std::ranges::find(repertoire_->selectors, match.form->command, &model::Selector::command);
+        const auto choice = selector == repertoire_->selectors.end()
+                                ? std::nullopt
+                                : model::choiceOf(*selector, static_cast<std::uint8_t>(n));
+        if (!choice) {
+            reason = std::string(match.form->command == Command::codeTable ? "code table " : "international set ") +
+                     std::to_string(n) + " unknown";
             return false;
         }
-        state_.codeTable = table->number;
-        state_.characterSet = table->characterSet;
+        if (match.form->command == Command::codeTable) {
+            state_.codeTable = static_cast<std::int32_t>(n);
+            state_.characterSet = selector->choices[*choice].page;
+        } else {
+            state_.internationalSet = static_cast<std::int32_t>(n);
+        }
         return true;
     }
-    case Command::internationalSet: state_.internationalSet = static_cast<std::int32_t>(n); return true;
     case Command::writeUpperRow:
     case Command::writeLowerRow:
     case Command::marquee: {

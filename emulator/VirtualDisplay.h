@@ -9,6 +9,10 @@
 // end. Cells, cursor and brightness live in a model::DisplayModel; the
 // protocol state the model lacks (mode, whole-display blink, cursor
 // visibility, reverse, code table, user characters) lives in PanelState.
+// Bytes show what the set's repertoire says: the code table's upper half,
+// the international set's lower half, or a user character while those are
+// selected (such a cell holds userCharacterBase + its code, drawn from the
+// definition the panel has when it paints).
 // Unknown and malformed sequences are kept in a short list for the status
 // line rather than ignored. A marquee is shown statically on the upper row.
 //
@@ -18,6 +22,7 @@
 
 #include "model/CommandSet.h"
 #include "model/DisplayModel.h"
+#include "model/Repertoire.h"
 
 #include <array>
 #include <cstddef>
@@ -45,8 +50,8 @@ struct PanelState {
     bool cursorVisible = true;          // displays power up with the cursor shown
     bool reverse = false;               // characters written from now on are reversed
     std::int32_t codeTable = 0;         // the display's table number (1B 74 n)
-    std::int32_t internationalSet = 0;  // kept, not applied: the ASCII variants are not drawn
-    std::int32_t characterSet = 437;    // the code page codeTable selects (a CharacterSet value)
+    std::int32_t internationalSet = 0;  // the national variant of ASCII, by the set's own argument
+    std::int32_t characterSet = 437;    // the code page of the upper half (a CharacterSet value)
     bool userCharactersSelected = false;
     std::map<std::uint8_t, Glyph> userCharacters;
     bool selected = true;  // 1B 3D n: false while only the printer on a shared line is addressed
@@ -102,6 +107,7 @@ private:
     char32_t characterOf(unsigned char byte) const;
 
     const model::CommandSet* set_;
+    const model::Repertoire* repertoire_;
     model::DisplayModel model_;
     PanelState state_;
     std::string pending_;

@@ -26,12 +26,16 @@ bool anyAttribute(const model::DisplayModel& model, std::int32_t bit) {
 }  // namespace
 
 ScreenWriter::ScreenWriter(const model::CommandSet& set, std::int32_t rows, std::int32_t columns)
-    : set_(&set), rows_(rows), columns_(columns) {
+    : set_(&set),
+      repertoire_(&model::repertoireOf(set)),
+      planner_(set, *repertoire_),
+      rows_(rows),
+      columns_(columns) {
     buildMoves();
 }
 
 ShadowState ScreenWriter::afterInitialise() const {
-    ShadowState state{model::DisplayModel(rows_, columns_), 0, {}, {}, {}, {}, {}};
+    ShadowState state{model::DisplayModel(rows_, columns_), 0, {}, {}, {}, {}, {}, {}, {}, {}};
     // Initialise restores power-on settings: nothing blinks or is reversed.
     if (model::writerForm(*set_, model::Command::blink)) state.blink = false;
     if (model::writerForm(*set_, model::Command::reverse)) state.reverse = false;
@@ -88,6 +92,22 @@ std::string ScreenWriter::settingsBytes(
             state.brightnessLevel = level;
         }
     }
+    if (target.characterSet() != model::charSetUnicode) {
+        // A code page is written byte for byte in plain ASCII: undo what
+        // Unicode text selected (the display's own defaults are left alone).
+        for (const model::Selector& selector : repertoire_->selectors) {
+            if (selector.command != model::Command::internationalSet) continue;
+            const auto plain = selector.choices.front().argument;
+            if (state.internationalSet && *state.internationalSet != plain) {
+                out += model::encode(*set_, selector.command, std::string(1, static_cast<char>(plain)));
+                state.internationalSet = plain;
+            }
+        }
+        if (state.userCharactersOn == true) {
+            out += model::encode(*set_, model::Command::selectUserCharacters, std::string(1, '\x00'));
+            state.userCharactersOn = false;
+        }
+    }
     if (model::writerForm(*set_, model::Command::codeTable)) {
         const model::CodeTable* table = model::findCodeTable(*set_, target.characterSet());
         if (table != nullptr && state.codeTable != table->number) {
@@ -111,8 +131,8 @@ bool ScreenWriter::reversed(const model::DisplayModel& model, std::int32_t cell)
            (model.shownCell(cell / columns_, cell % columns_).attribute & model::attribute::reverse) != 0;
 }
 
-void ScreenWriter::writeCell(
-    std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t cell) const {
+void ScreenWriter::writeCell(std::string& out, ShadowState& state, const model::DisplayModel& target,
+    std::int32_t cell, Coding& coding) const {
     // Reverse is a mode for the characters written after it, so it is set
     // to each cell's own attribute before the cell goes out.
     if (model::writerForm(*set_, model::Command::reverse)) {
@@ -122,7 +142,12 @@ void ScreenWriter::writeCell(
             state.reverse = wanted;
         }
     }
-    out += cellByte(target, cell);
+    coding.written += target.shownCell(cell / columns_, cell % columns_).character;
+    if (coding.planned != nullptr) {
+        out += (*coding.planned)[coding.next++];
+    } else {
+        out += cellByte(target, cell);
+    }
 }
 
 void ScreenWriter::buildMoves() {
@@ -191,13 +216,13 @@ std::size_t ScreenWriter::distance(std::int32_t from, std::int32_t to) const {
 }
 
 void ScreenWriter::travel(std::string& out, ShadowState& state, const model::DisplayModel& target,
-    std::int32_t from, std::int32_t to) const {
+    std::int32_t from, std::int32_t to, Coding& coding) const {
     const std::int32_t nodes = rows_ * columns_ + 1;
     while (from != to) {
         const auto e = firstStep_[static_cast<std::size_t>(from * nodes + to)];
         const Step& s = edges_[static_cast<std::size_t>(from)][static_cast<std::size_t>(e)];
         if (s.write) {
-            writeCell(out, state, target, from);
+            writeCell(out, state, target, from, coding);
         } else if (s.command == model::Command::moveTo) {
             const char args[2] = {
                 static_cast<char>(s.to % columns_ + 1), static_cast<char>(s.to / columns_ + 1)};
@@ -296,23 +321,62 @@ std::vector<std::size_t> ScreenWriter::cheapestOrder(
 }
 
 void ScreenWriter::drawCells(std::string& out, ShadowState& state, const model::DisplayModel& target,
-    std::optional<std::int32_t> finalCursor) const {
+    std::optional<std::int32_t> finalCursor, Coding& coding) const {
     const std::int32_t cells = rows_ * columns_;
     const std::int32_t unknown = cells;
     const std::vector<Run> runs = differingRuns(state, target);
     const std::int32_t start = state.cursor.value_or(unknown);
     std::int32_t at = start;
     for (const std::size_t r : cheapestOrder(runs, start, finalCursor)) {
-        travel(out, state, target, at, runs[r].first);
-        for (std::int32_t i = runs[r].first; i < runs[r].end; ++i) writeCell(out, state, target, i);
+        travel(out, state, target, at, runs[r].first, coding);
+        for (std::int32_t i = runs[r].first; i < runs[r].end; ++i) writeCell(out, state, target, i, coding);
         at = runs[r].end % cells;
     }
     if (finalCursor && at != *finalCursor) {
         // Writes along the way put back what the cells already show.
-        travel(out, state, target, at, *finalCursor);
+        travel(out, state, target, at, *finalCursor, coding);
         at = *finalCursor;
     }
     if (at != unknown) state.cursor = at;
+}
+
+model::SelectionState ScreenWriter::selectionOf(const ShadowState& state) const {
+    model::SelectionState selection{model::Selection(repertoire_->selectors.size()), state.userCharactersOn};
+    for (std::size_t s = 0; s < repertoire_->selectors.size(); ++s) {
+        const model::Selector& selector = repertoire_->selectors[s];
+        const auto& sent =
+            selector.command == model::Command::codeTable
+                ? (state.codeTable ? std::optional(static_cast<std::uint8_t>(*state.codeTable)) : std::nullopt)
+                : state.internationalSet;
+        if (sent) selection.choices[s] = model::choiceOf(selector, *sent);
+    }
+    return selection;
+}
+
+void ScreenWriter::adopt(ShadowState& state, const model::SelectionState& selection) const {
+    for (std::size_t s = 0; s < repertoire_->selectors.size(); ++s) {
+        const model::Selector& selector = repertoire_->selectors[s];
+        std::optional<std::uint8_t> sent;
+        if (selection.choices[s]) sent = selector.choices[*selection.choices[s]].argument;
+        if (selector.command == model::Command::codeTable) {
+            state.codeTable = sent;
+        } else {
+            state.internationalSet = sent;
+        }
+    }
+    state.userCharactersOn = selection.userCharactersOn;
+}
+
+void ScreenWriter::drawPlanned(std::string& out, ShadowState& state, const model::DisplayModel& target,
+    std::optional<std::int32_t> finalCursor) const {
+    std::string scratch;
+    ShadowState dry = state;
+    Coding visit;
+    drawCells(scratch, dry, target, finalCursor, visit);
+    const model::CharacterPlan plan = planner_.plan(visit.written, selectionOf(state), state.userCharacters);
+    Coding coded{&plan.bytes, 0, {}};
+    drawCells(out, state, target, finalCursor, coded);
+    adopt(state, plan.after);
 }
 
 Update ScreenWriter::update(const ShadowState& from, const model::DisplayModel& target) const {
@@ -328,7 +392,12 @@ Update ScreenWriter::update(const ShadowState& from, const model::DisplayModel& 
             u.after.picture = model::DisplayModel(rows_, columns_);
             u.after.cursor.reset();  // where clearing leaves the cursor varies by model
         }
-        drawCells(u.bytes, u.after, target, finalCursor);
+        if (target.characterSet() == model::charSetUnicode) {
+            drawPlanned(u.bytes, u.after, target, finalCursor);
+        } else {
+            Coding plain;
+            drawCells(u.bytes, u.after, target, finalCursor, plain);
+        }
         u.bytes += settingsBytes(u.after, target, true);
         u.after.picture = target;
         return u;

@@ -20,11 +20,19 @@
 // follows the cells' attributes where the set has the command; brightness, code table and the cursor's
 // visibility are sent only when they change.
 //
+// A picture in Unicode (CharacterSet 997) is written through the set's
+// repertoire: the cells written, in the order the cursor visits them, go to
+// the CharacterPlanner, which picks the code tables, national sets and user
+// characters to switch to before each, for the fewest bytes over the whole
+// update. The user characters must be loaded already (UserCharacterLoader).
+//
 // Pure functions on values; safe from any thread.
 #pragma once
 
+#include "model/CharacterPlanner.h"
 #include "model/CommandSet.h"
 #include "model/DisplayModel.h"
+#include "model/UserCharacters.h"
 
 #include <cstdint>
 #include <optional>
@@ -42,6 +50,9 @@ struct ShadowState {
     std::optional<std::int32_t> codeTable;
     std::optional<bool> blink;
     std::optional<bool> reverse;
+    std::optional<std::uint8_t> internationalSet;  // the argument last sent
+    std::optional<bool> userCharactersOn;
+    model::UserCharacters userCharacters;  // loaded on the display
 };
 
 struct Update {
@@ -71,6 +82,15 @@ public:
     std::optional<std::int32_t> cursorCell(const model::DisplayModel& model) const;
 
 private:
+    // How the cells of one pass are written: with a plan, each takes the
+    // plan's next bytes; without, its byte in the picture's code page. The
+    // characters written are listed either way.
+    struct Coding {
+        const std::vector<std::string>* planned = nullptr;
+        std::size_t next = 0;
+        std::u32string written;
+    };
+
     // One step of the cursor: writing the cell it stands on, or a command.
     struct Step {
         bool write = false;
@@ -85,10 +105,10 @@ private:
     std::size_t distance(std::int32_t from, std::int32_t to) const;
     // Appends the bytes of that cheapest path.
     void travel(std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t from,
-        std::int32_t to) const;
+        std::int32_t to, Coding& coding) const;
     // Appends one cell's byte, switching the reverse mode to its attribute first.
-    void writeCell(
-        std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t cell) const;
+    void writeCell(std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t cell,
+        Coding& coding) const;
     // Whether a cell shows reversed on a display that can reverse characters.
     bool reversed(const model::DisplayModel& model, std::int32_t cell) const;
     // A stretch of differing cells in display order; written left to right,
@@ -107,11 +127,20 @@ private:
     // Appends the bytes that draw every differing cell and leave the cursor
     // at `finalCursor` (when given); updates `state` as they would.
     void drawCells(std::string& out, ShadowState& state, const model::DisplayModel& target,
+        std::optional<std::int32_t> finalCursor, Coding& coding) const;
+    // drawCells for a Unicode picture: once to learn the cells written, then
+    // with their planned bytes; the selection follows the plan.
+    void drawPlanned(std::string& out, ShadowState& state, const model::DisplayModel& target,
         std::optional<std::int32_t> finalCursor) const;
+    // The selection of the shadow, as the planner sees it, and back.
+    model::SelectionState selectionOf(const ShadowState& state) const;
+    void adopt(ShadowState& state, const model::SelectionState& selection) const;
     std::string settingsBytes(ShadowState& state, const model::DisplayModel& target, bool cursorLast) const;
     char cellByte(const model::DisplayModel& target, std::int32_t cell) const;
 
     const model::CommandSet* set_;
+    const model::Repertoire* repertoire_;
+    model::CharacterPlanner planner_;
     std::int32_t rows_;
     std::int32_t columns_;
     std::vector<std::vector<Step>> edges_;  // by node

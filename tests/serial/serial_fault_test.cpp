@@ -23,11 +23,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// A control whose device is a DM-D display on `port` at 115200 baud.
+// A control whose device is a DM-D display on `port` at 115200 baud, set to
+// open with PC437.
 Driver serialDriver(const std::string& port) {
     const std::string name = uniqueDeviceName("serial");
     auto registry = std::make_shared<device::DeviceRegistry>();
-    const serial::SerialSettings settings{name, port, 115200, &model::dmD(), 2, 20};
+    const serial::SerialSettings settings{name, port, 115200, &model::dmD(), 2, 20, 437};
     registry->add(name, [settings] { return std::make_unique<serial::SerialDisplay>(settings); });
     return Driver(name, registry);
 }
