@@ -125,35 +125,41 @@ CharacterPlan CharacterPlanner::plan(
     // Shortest path over the states, one character at a time.
     std::vector<std::uint32_t> cost(states, infinite);
     cost[start] = 0;
-    std::vector<std::vector<std::uint32_t>> origin(characters.size(), std::vector<std::uint32_t>(states));
+    std::vector<std::uint32_t> origin(characters.size() * states);
     std::vector<std::uint32_t> org(states);
     for (std::size_t k = 0; k < characters.size(); ++k) {
         for (std::size_t s = 0; s < states; ++s) org[s] = static_cast<std::uint32_t>(s);
-        // Switches before the character, one selector at a time.
+        // Switches before the character, one selector at a time: along each
+        // line of states that differ only in this selector, any state is
+        // reached from the line's cheapest at the price of one switch.
         for (std::size_t d = 0; d < dims; ++d) {
-            std::vector<std::uint32_t> next = cost;
-            std::vector<std::uint32_t> nextOrg = org;
             const auto step = static_cast<std::uint32_t>(switchCost_[d]);
-            for (std::size_t s = 0; s < states; ++s) {
-                if (cost[s] >= infinite) continue;
-                const std::size_t here = valueOf(s, d);
-                const std::size_t base = s - here * stride[d];
-                for (std::size_t v = 0; v < values[d]; ++v) {
-                    const std::size_t t = base + v * stride[d];
-                    if (v != here && cost[s] + step < next[t]) {
-                        next[t] = cost[s] + step;
-                        nextOrg[t] = org[s];
+            const std::size_t span = stride[d] * (values[d] + 1);
+            for (std::size_t outer = 0; outer < states; outer += span) {
+                for (std::size_t inner = 0; inner < stride[d]; ++inner) {
+                    const std::size_t base = outer + inner;
+                    std::size_t best = base;
+                    for (std::size_t v = 1; v <= values[d]; ++v) {
+                        if (cost[base + v * stride[d]] < cost[best]) best = base + v * stride[d];
+                    }
+                    if (cost[best] >= infinite) continue;
+                    const std::uint32_t switched = cost[best] + step;
+                    const std::uint32_t from = org[best];
+                    for (std::size_t v = 0; v < values[d]; ++v) {  // never to "not known"
+                        const std::size_t t = base + v * stride[d];
+                        if (switched < cost[t]) {
+                            cost[t] = switched;
+                            org[t] = from;
+                        }
                     }
                 }
             }
-            cost = std::move(next);
-            org = std::move(nextOrg);
         }
         for (std::size_t s = 0; s < states; ++s) {
             const bool shows = std::ranges::any_of(needs[k], [&](const Need& n) { return satisfied(n, s); });
             cost[s] = shows && cost[s] < infinite ? cost[s] + 1 : infinite;
         }
-        origin[k] = org;
+        std::copy(org.begin(), org.end(), origin.begin() + static_cast<std::ptrdiff_t>(k * states));
     }
     std::size_t state = static_cast<std::size_t>(std::ranges::min_element(cost) - cost.begin());
     plan.size = cost[state];
@@ -169,7 +175,7 @@ CharacterPlan CharacterPlanner::plan(
     }
     if (!userSwitched) plan.after.userCharactersOn = from.userCharactersOn;
     for (std::size_t k = characters.size(); k-- > 0;) {
-        const std::size_t before = origin[k][state];
+        const std::size_t before = origin[k * states + state];
         std::string bytes;
         for (std::size_t d = 0; d < dims; ++d) {
             const std::size_t v = valueOf(state, d);
