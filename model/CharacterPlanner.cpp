@@ -52,38 +52,18 @@ CharacterPlanner::CharacterPlanner(const CommandSet& set, const Repertoire& repe
 }
 
 CharacterPlan CharacterPlanner::plan(
-    std::u32string_view characters, const SelectionState& from, const UserCharacters& loaded) const {
+    std::u32string_view characters, const SelectionState& from, const UserCharacterSlots& loaded) const {
     const auto& selectors = repertoire_->selectors;
     const std::size_t dims = switchCost_.size();
     const bool userSwitched = dims > selectors.size();
     const std::size_t userDim = selectors.size();
 
-    // Values per dimension: its choices, then "not known".
-    std::vector<std::size_t> values(dims), stride(dims);
-    std::size_t states = 1;
-    for (std::size_t d = 0; d < dims; ++d) {
-        values[d] = d < selectors.size() ? selectors[d].choices.size() : 2;
-        stride[d] = states;
-        states *= values[d] + 1;
-    }
-    const auto valueOf = [&](std::size_t state, std::size_t d) { return state / stride[d] % (values[d] + 1); };
-    std::size_t start = 0;
-    for (std::size_t d = 0; d < dims; ++d) {
-        std::optional<std::size_t> v;
-        if (d < selectors.size()) {
-            if (d < from.choices.size()) v = from.choices[d];
-        } else if (from.userCharactersOn) {
-            v = *from.userCharactersOn ? 1 : 0;
-        }
-        start += v.value_or(values[d]) * stride[d];
-    }
-
     // The ways of each character, each with what it needs.
     struct Need {
         unsigned char byte;
         std::int32_t selector;
-        std::int32_t choice;
-        std::int32_t user;  // -1: any, 0 off, 1 on
+        std::int32_t choice;  // of the selector; made an index into kept[selector] below
+        std::int32_t user;    // -1: any, 0 off, 1 on
     };
     std::vector<std::vector<Need>> needs(characters.size());
     bool free = true;  // every character has a way that needs nothing
@@ -103,10 +83,64 @@ CharacterPlan CharacterPlanner::plan(
         if (needs[k].empty()) needs[k].push_back({'?', -1, -1, -1});
         free = free && std::ranges::any_of(needs[k], [](const Need& n) { return n.selector < 0 && n.user < 0; });
     }
+
+    // The values each dimension takes in the search: the choices some way
+    // needs and the one the display starts in (switching to any other never
+    // shows more), then "not known". User characters: off and on.
+    std::vector<std::vector<std::size_t>> kept(dims);
+    std::vector<std::optional<std::size_t>> startValue(dims);
+    for (std::size_t d = 0; d < dims; ++d) {
+        if (d < selectors.size()) {
+            if (d < from.choices.size()) startValue[d] = from.choices[d];
+        } else if (from.userCharactersOn) {
+            startValue[d] = *from.userCharactersOn ? 1 : 0;
+        }
+        if (d >= selectors.size()) {
+            kept[d] = {0, 1};
+            continue;
+        }
+        if (startValue[d]) kept[d].push_back(*startValue[d]);
+        for (const auto& list : needs) {
+            for (const Need& n : list) {
+                if (n.selector == static_cast<std::int32_t>(d)) kept[d].push_back(static_cast<std::size_t>(n.choice));
+            }
+        }
+        std::ranges::sort(kept[d]);
+        kept[d].erase(std::unique(kept[d].begin(), kept[d].end()), kept[d].end());
+    }
+    const auto indexIn = [&](std::size_t d, std::size_t choice) {
+        return static_cast<std::size_t>(std::ranges::lower_bound(kept[d], choice) - kept[d].begin());
+    };
+    for (auto& list : needs) {
+        for (Need& n : list) {
+            if (n.selector >= 0)
+                n.choice = static_cast<std::int32_t>(indexIn(static_cast<std::size_t>(n.selector), static_cast<std::size_t>(n.choice)));
+        }
+    }
+    std::vector<std::size_t> values(dims), stride(dims);
+    std::size_t states = 1;
+    for (std::size_t d = 0; d < dims; ++d) {
+        values[d] = kept[d].size();
+        stride[d] = states;
+        states *= values[d] + 1;
+    }
+    const auto valueOf = [&](std::size_t state, std::size_t d) { return state / stride[d] % (values[d] + 1); };
+    std::size_t start = 0;
+    for (std::size_t d = 0; d < dims; ++d) {
+        start += (startValue[d] ? indexIn(d, *startValue[d]) : values[d]) * stride[d];
+    }
+
+    // Each state's value per dimension, looked up rather than divided out
+    // in the inner loops.
+    std::vector<std::vector<std::uint8_t>> valueAt(dims, std::vector<std::uint8_t>(states));
+    for (std::size_t d = 0; d < dims; ++d) {
+        for (std::size_t s = 0; s < states; ++s) valueAt[d][s] = static_cast<std::uint8_t>(valueOf(s, d));
+    }
     const auto satisfied = [&](const Need& n, std::size_t state) {
-        if (n.selector >= 0 && valueOf(state, static_cast<std::size_t>(n.selector)) != static_cast<std::size_t>(n.choice))
+        if (n.selector >= 0 &&
+            valueAt[static_cast<std::size_t>(n.selector)][state] != static_cast<std::size_t>(n.choice))
             return false;
-        return n.user < 0 || valueOf(state, userDim) == static_cast<std::size_t>(n.user);
+        return n.user < 0 || valueAt[userDim][state] == static_cast<std::size_t>(n.user);
     };
 
     CharacterPlan plan;
@@ -155,8 +189,11 @@ CharacterPlan CharacterPlanner::plan(
                 }
             }
         }
+        const bool anywhere =
+            std::ranges::any_of(needs[k], [](const Need& n) { return n.selector < 0 && n.user < 0; });
         for (std::size_t s = 0; s < states; ++s) {
-            const bool shows = std::ranges::any_of(needs[k], [&](const Need& n) { return satisfied(n, s); });
+            const bool shows =
+                anywhere || std::ranges::any_of(needs[k], [&](const Need& n) { return satisfied(n, s); });
             cost[s] = shows && cost[s] < infinite ? cost[s] + 1 : infinite;
         }
         std::copy(org.begin(), org.end(), origin.begin() + static_cast<std::ptrdiff_t>(k * states));
@@ -166,7 +203,7 @@ CharacterPlan CharacterPlanner::plan(
     plan.after.choices.resize(selectors.size());
     for (std::size_t d = 0; d < dims; ++d) {
         const std::size_t v = valueOf(state, d);
-        const std::optional<std::size_t> known = v < values[d] ? std::optional(v) : std::nullopt;
+        const std::optional<std::size_t> known = v < values[d] ? std::optional(kept[d][v]) : std::nullopt;
         if (d < selectors.size()) {
             plan.after.choices[d] = known;
         } else {
@@ -180,8 +217,8 @@ CharacterPlan CharacterPlanner::plan(
         for (std::size_t d = 0; d < dims; ++d) {
             const std::size_t v = valueOf(state, d);
             if (v == valueOf(before, d)) continue;
-            const char argument = d < selectors.size() ? static_cast<char>(selectors[d].choices[v].argument)
-                                                       : static_cast<char>(v);
+            const char argument = d < selectors.size() ? static_cast<char>(selectors[d].choices[kept[d][v]].argument)
+                                                       : static_cast<char>(kept[d][v]);
             const Command command = d < selectors.size() ? selectors[d].command : Command::selectUserCharacters;
             bytes += encode(*set_, command, std::string_view(&argument, 1));
         }

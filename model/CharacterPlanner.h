@@ -19,7 +19,7 @@
 
 #include "model/CommandSet.h"
 #include "model/Repertoire.h"
-#include "model/UserCharacters.h"
+#include "model/UserCharacterSlots.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -57,7 +57,7 @@ public:
     // from `from`, with these user characters loaded. A character that
     // nothing shows is written as "?".
     CharacterPlan plan(
-        std::u32string_view characters, const SelectionState& from, const UserCharacters& loaded) const;
+        std::u32string_view characters, const SelectionState& from, const UserCharacterSlots& loaded) const;
 
 private:
     // A byte that shows a character, and the one choice it needs (none: it

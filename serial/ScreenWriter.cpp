@@ -327,7 +327,10 @@ void ScreenWriter::drawCells(std::string& out, ShadowState& state, const model::
     const std::vector<Run> runs = differingRuns(state, target);
     const std::int32_t start = state.cursor.value_or(unknown);
     std::int32_t at = start;
-    for (const std::size_t r : cheapestOrder(runs, start, finalCursor)) {
+    // The order depends only on the runs and the cursor, the same in both
+    // passes of a Unicode picture: found once.
+    if (coding.order.empty()) coding.order = cheapestOrder(runs, start, finalCursor);
+    for (const std::size_t r : coding.order) {
         travel(out, state, target, at, runs[r].first, coding);
         for (std::int32_t i = runs[r].first; i < runs[r].end; ++i) writeCell(out, state, target, i, coding);
         at = runs[r].end % cells;
@@ -374,7 +377,7 @@ void ScreenWriter::drawPlanned(std::string& out, ShadowState& state, const model
     Coding visit;
     drawCells(scratch, dry, target, finalCursor, visit);
     const model::CharacterPlan plan = planner_.plan(visit.written, selectionOf(state), state.userCharacters);
-    Coding coded{&plan.bytes, 0, {}};
+    Coding coded{&plan.bytes, 0, {}, std::move(visit.order)};
     drawCells(out, state, target, finalCursor, coded);
     adopt(state, plan.after);
 }

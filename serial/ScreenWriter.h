@@ -32,7 +32,7 @@
 #include "model/CharacterPlanner.h"
 #include "model/CommandSet.h"
 #include "model/DisplayModel.h"
-#include "model/UserCharacters.h"
+#include "model/UserCharacterSlots.h"
 
 #include <cstdint>
 #include <optional>
@@ -52,7 +52,7 @@ struct ShadowState {
     std::optional<bool> reverse;
     std::optional<std::uint8_t> internationalSet;  // the argument last sent
     std::optional<bool> userCharactersOn;
-    model::UserCharacters userCharacters;  // loaded on the display
+    model::UserCharacterSlots userCharacters;  // loaded on the display
 };
 
 struct Update {
@@ -89,6 +89,7 @@ private:
         const std::vector<std::string>* planned = nullptr;
         std::size_t next = 0;
         std::u32string written;
+        std::vector<std::size_t> order;  // of the runs, once found
     };
 
     // One step of the cursor: writing the cell it stands on, or a command.

@@ -31,9 +31,9 @@ UserCharacterLoader::Loading UserCharacterLoader::load(ShadowState& state, const
         }
     }
     if (wanted.empty()) return loading;
-    const model::UserCharacters::Outcome outcome = state.userCharacters.assign(wanted, repertoire_->user, avoid);
+    const model::UserCharacterSlots::Outcome outcome = state.userCharacters.assign(wanted, repertoire_->user, avoid);
 
-    for (const model::UserCharacters::Slot& slot : outcome.defined) {
+    for (const model::UserCharacterSlots::Slot& slot : outcome.defined) {
         loading.fallbacks.push_back({lettering::Fallback::Kind::userCharacter, std::u32string(1, slot.character),
             std::u32string(1, slot.character), slot.code});
     }

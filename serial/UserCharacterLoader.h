@@ -25,6 +25,9 @@ namespace serial {
 class UserCharacterLoader {
 public:
     UserCharacterLoader(const model::CommandSet& set, const lettering::Font& font = lettering::Font::standard());
+    // The shaper refers to this loader's planner: not to be copied.
+    UserCharacterLoader(const UserCharacterLoader&) = delete;
+    UserCharacterLoader& operator=(const UserCharacterLoader&) = delete;
 
     // The shaper of Unicode text for this set: its pages, and user
     // characters where the set can load them.

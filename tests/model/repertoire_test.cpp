@@ -4,7 +4,7 @@
 #include "model/CharacterPlanner.h"
 #include "model/CharacterSets.h"
 #include "model/Repertoire.h"
-#include "model/UserCharacters.h"
+#include "model/UserCharacterSlots.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ char32_t agreed(const Repertoire& rep, const Selection& selection, unsigned char
 }
 
 // The character a byte shows in a state, user characters included.
-char32_t shownBy(const Repertoire& rep, const SelectionState& state, const UserCharacters& loaded,
+char32_t shownBy(const Repertoire& rep, const SelectionState& state, const UserCharacterSlots& loaded,
     unsigned char byte) {
     const auto user = loaded.characterAt(byte);
     if (user && (!rep.user.switched || state.userCharactersOn == true)) return *user;
@@ -47,7 +47,7 @@ char32_t shownBy(const Repertoire& rep, const SelectionState& state, const UserC
 // What the bytes of a plan show, read as a display reads them: switching
 // commands change the selection, every other byte shows its character.
 std::u32string readBack(const CommandSet& set, const Repertoire& rep, SelectionState state,
-    const UserCharacters& loaded, std::string_view bytes) {
+    const UserCharacterSlots& loaded, std::string_view bytes) {
     std::u32string shown;
     while (!bytes.empty()) {
         const Match m = matchAt(set, bytes);
@@ -72,7 +72,7 @@ std::u32string readBack(const CommandSet& set, const Repertoire& rep, SelectionS
 // The least bytes, found the slow way: every state to every state before
 // each character, at the sum of the switches' lengths.
 std::size_t slowLeast(const CommandSet& set, const Repertoire& rep, const SelectionState& from,
-    const UserCharacters& loaded, std::u32string_view text) {
+    const UserCharacterSlots& loaded, std::u32string_view text) {
     std::vector<SelectionState> states{{Selection{}, std::nullopt}};
     for (const Selector& s : rep.selectors) {
         std::vector<SelectionState> more;
@@ -194,7 +194,7 @@ TEST(CharacterPlanner, isExactAndItsBytesShowTheText) {
     for (const CommandSet* set : {&dmD(), &cd5220()}) {
         const Repertoire& rep = repertoireOf(*set);
         const CharacterPlanner planner(*set, rep);
-        UserCharacters loaded;
+        UserCharacterSlots loaded;
         const std::vector<char32_t> wanted{U'\u05d0', U'\u0141'};
         const std::vector<std::uint8_t> avoid{'a', '@'};
         loaded.assign(wanted, rep.user, avoid);
@@ -231,9 +231,9 @@ TEST(CharacterPlanner, switchesOnlyWhereThatSavesBytes) {
     EXPECT_EQ(mixed.bytes[1].substr(0, 3), "\x1B\x74\x11");
 }
 
-TEST(UserCharacters, reusesLoadedOnesAndReplacesTheLeastRecentlyUsed) {
+TEST(UserCharacterSlots, reusesLoadedOnesAndReplacesTheLeastRecentlyUsed) {
     UserCharacterRules rules{.budget = 2, .firstCode = 0x20, .lastCode = 0x7E, .switched = true};
-    UserCharacters slots;
+    UserCharacterSlots slots;
     const std::vector<std::uint8_t> none;
     auto first = slots.assign(std::vector<char32_t>{U'Ж', U'Щ'}, rules, none);
     ASSERT_EQ(first.defined.size(), 2u);
@@ -252,12 +252,12 @@ TEST(UserCharacters, reusesLoadedOnesAndReplacesTheLeastRecentlyUsed) {
     const auto crowded = slots.assign(std::vector<char32_t>{U'Ж', U'Ю', U'Я'}, rules, none);
     EXPECT_EQ(crowded.refused, std::vector<char32_t>{U'Я'});
     // Punctuation goes before letters, and codes to avoid are left alone.
-    UserCharacters fresh;
+    UserCharacterSlots fresh;
     const std::vector<std::uint8_t> avoid{0x7E, 0x7D};
     fresh.assign(std::vector<char32_t>{U'Ж'}, rules, avoid);
     EXPECT_EQ(fresh.codeOf(U'Ж'), 0x7C);
     // Without a select command a code to avoid is never taken.
     UserCharacterRules single{.budget = 1, .firstCode = 0x7E, .lastCode = 0x7E, .switched = false};
-    UserCharacters one;
+    UserCharacterSlots one;
     EXPECT_EQ(one.assign(std::vector<char32_t>{U'Ж'}, single, std::vector<std::uint8_t>{0x7E}).refused.size(), 1u);
 }

@@ -1,4 +1,4 @@
-#include "model/UserCharacters.h"
+#include "model/UserCharacterSlots.h"
 
 #include <algorithm>
 #include <utility>
@@ -22,19 +22,19 @@ std::vector<std::uint8_t> codeOrder(const UserCharacterRules& rules) {
 
 }  // namespace
 
-std::optional<std::uint8_t> UserCharacters::codeOf(char32_t character) const {
+std::optional<std::uint8_t> UserCharacterSlots::codeOf(char32_t character) const {
     const auto it = std::ranges::find(slots_, character, &Slot::character);
     if (it == slots_.end()) return std::nullopt;
     return it->code;
 }
 
-std::optional<char32_t> UserCharacters::characterAt(std::uint8_t code) const {
+std::optional<char32_t> UserCharacterSlots::characterAt(std::uint8_t code) const {
     const auto it = std::ranges::find(slots_, code, &Slot::code);
     if (it == slots_.end()) return std::nullopt;
     return it->character;
 }
 
-UserCharacters::Outcome UserCharacters::assign(
+UserCharacterSlots::Outcome UserCharacterSlots::assign(
     std::span<const char32_t> wanted, const UserCharacterRules& rules, std::span<const std::uint8_t> avoid) {
     Outcome outcome;
     const std::uint64_t now = ++clock_;

@@ -16,7 +16,7 @@
 
 namespace model {
 
-class UserCharacters {
+class UserCharacterSlots {
 public:
     struct Slot {
         std::uint8_t code = 0;
@@ -49,7 +49,7 @@ public:
     // Forgets every loaded character (the display was initialised).
     void clear() { slots_.clear(); }
 
-    friend bool operator==(const UserCharacters&, const UserCharacters&) = default;
+    friend bool operator==(const UserCharacterSlots&, const UserCharacterSlots&) = default;
 
 private:
     std::vector<Slot> slots_;  // in code order
