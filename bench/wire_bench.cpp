@@ -181,8 +181,8 @@ bool run(const model::CommandSet& set, const std::vector<Step>& script, const ch
     auto registry = std::make_shared<device::DeviceRegistry>();
     const std::string name = "WireBench." + std::to_string(::getpid());
     registry->add(name, [&] {
-        auto made =
-            std::make_unique<serial::SerialDisplay>(serial::SerialSettings{name, port, baud, &set, 2, 20, {}});
+        auto made = std::make_unique<serial::SerialDisplay>(
+            serial::SerialSettings{name, port, baud, &set, 2, 20, {}});
         display = made.get();
         return made;
     });
@@ -280,7 +280,8 @@ int main() {
     for (const model::CommandSet& set : model::commandSets()) {
         ok = run(set, script(), "standard script", bytesTarget, withinTargets) && ok;
         if (!multilingualScript(set).empty()) {
-            ok = run(set, multilingualScript(set), "multilingual script", multilingualBytesTarget, withinTargets) &&
+            ok = run(set, multilingualScript(set), "multilingual script", multilingualBytesTarget,
+                     withinTargets) &&
                  ok;
         }
     }

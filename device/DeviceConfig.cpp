@@ -136,9 +136,11 @@ private:
         if (name == "character-set") {
             const auto value = integer(node, name);
             if (!value) return false;
-            if (*value < 0 || *value > 99999 || !model::knownCharacterSet(static_cast<std::int32_t>(*value))) {
-                return fail(line(node), "character-set " + std::to_string(*value) +
-                                            " is not a character set (997 Unicode, 998 ASCII, or a code page such as 437)");
+            if (*value < 0 || *value > 99999 ||
+                !model::knownCharacterSet(static_cast<std::int32_t>(*value))) {
+                return fail(line(node),
+                    "character-set " + std::to_string(*value) +
+                        " is not a character set (997 Unicode, 998 ASCII, or a code page such as 437)");
             }
             e_.characterSet = static_cast<std::int32_t>(*value);
             return true;

@@ -54,7 +54,7 @@ struct DeviceEntry {
     std::int32_t columns = 20;
     std::optional<std::int32_t> characterSet;  // nothing: the display's own initial set
     std::string trace;                         // empty: not traced
-    std::string problem;  // empty: sound; else "<file>:<line>: <what is wrong>"
+    std::string problem;                       // empty: sound; else "<file>:<line>: <what is wrong>"
 };
 
 struct DeviceConfig {

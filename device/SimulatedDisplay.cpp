@@ -50,7 +50,8 @@ void SimulatedDisplay::disable() { enabled_ = false; }
 std::u32string SimulatedDisplay::layOutUnicode(std::u32string_view text) {
     lettering::Shaper::Result shaped = shaper_.shape(text);
     if (trace_) {
-        for (const lettering::Fallback& f : shaped.fallbacks) trace_->note(deviceName_, lettering::describe(f));
+        for (const lettering::Fallback& f : shaped.fallbacks)
+            trace_->note(deviceName_, lettering::describe(f));
     }
     return std::move(shaped.text);
 }

@@ -136,7 +136,8 @@ char32_t VirtualDisplay::characterOf(unsigned char byte) const {
     // The code table decides the upper half, the international set the lower.
     model::Selection selection;
     for (const model::Selector& selector : repertoire_->selectors) {
-        const auto argument = selector.command == Command::codeTable ? state_.codeTable : state_.internationalSet;
+        const auto argument =
+            selector.command == Command::codeTable ? state_.codeTable : state_.internationalSet;
         selection.push_back(model::choiceOf(selector, static_cast<std::uint8_t>(argument)));
     }
     const char32_t shown = model::characterOf(*repertoire_, selection, byte);
@@ -306,12 +307,14 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
     case Command::codeTable:
     case Command::internationalSet: {
         // The repertoire knows what each number selects.
-        const auto selector = std::ranges::find(repertoire_->selectors, match.form->command, &model::Selector::command);
+        const auto selector =
+            std::ranges::find(repertoire_->selectors, match.form->command, &model::Selector::command);
         const auto choice = selector == repertoire_->selectors.end()
                                 ? std::nullopt
                                 : model::choiceOf(*selector, static_cast<std::uint8_t>(n));
         if (!choice) {
-            reason = std::string(match.form->command == Command::codeTable ? "code table " : "international set ") +
+            reason = std::string(
+                         match.form->command == Command::codeTable ? "code table " : "international set ") +
                      std::to_string(n) + " unknown";
             return false;
         }

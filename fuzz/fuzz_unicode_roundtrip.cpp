@@ -28,11 +28,11 @@
 
 namespace {
 
-constexpr std::array<char32_t, 63> pool{
-    U' ', U'A', U'z', U'5', U'@', U'#', U'[', U'~', U'?', U'é', U'ß', U'ü', U'Ä', U'ø', U'Å', U'ñ', U'¿', U'ç',
-    U'œ', U'Œ', U'ł', U'ż', U'ř', U'ő', U'ğ', U'ı', U'İ', U'ş', U'ã', U'ê', U'Ж', U'я', U'ё', U'Щ', U'Ω', U'λ',
-    U'έ', U'Σ', U'€', U'£', U'¥', U'₧', U'₩', U'¤', U'§', U'¨', U'°', U'µ', U'½', U'░', U'╬', U'α', U'中',
-    U'😀', U'\t', U'\u007f', U'\u0085', U'\u00a0', U'\u2019', U'\u201c', U'\u2026', U'\ufffd', 0};
+constexpr std::array<char32_t, 63> pool{U' ', U'A', U'z', U'5', U'@', U'#', U'[', U'~', U'?', U'é', U'ß',
+    U'ü', U'Ä', U'ø', U'Å', U'ñ', U'¿', U'ç', U'œ', U'Œ', U'ł', U'ż', U'ř', U'ő', U'ğ', U'ı', U'İ', U'ş',
+    U'ã', U'ê', U'Ж', U'я', U'ё', U'Щ', U'Ω', U'λ', U'έ', U'Σ', U'€', U'£', U'¥', U'₧', U'₩', U'¤', U'§',
+    U'¨', U'°', U'µ', U'½', U'░', U'╬', U'α', U'中', U'😀', U'\t', U'\u007f', U'\u0085', U'\u00a0', U'\u2019',
+    U'\u201c', U'\u2026', U'\ufffd', 0};
 
 // The writer's parts for each command set, made once: they are constant.
 struct Parts {
@@ -114,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    "\n" + reader.describe());
                 }
                 if (!planner.canShow(want) && !user && want != U'?')
-                    fuzz::fuzzFail("the glass holds U+" + std::to_string(want) + ", which the display cannot show");
+                    fuzz::fuzzFail(
+                        "the glass holds U+" + std::to_string(want) + ", which the display cannot show");
             }
         }
         if (reader.faultCount() != 0) fuzz::fuzzFail("the reader found faults:\n" + reader.describe());

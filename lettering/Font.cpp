@@ -51,8 +51,10 @@ Font::Font(const std::string& path) {
                 for (unsigned x = 0; x < bitmap.width; ++x) {
                     const int column = slot->bitmap_left + static_cast<int>(x);
                     if (column < 0 || column >= 5) continue;
-                    const unsigned char byte = bitmap.buffer[static_cast<int>(y) * bitmap.pitch + static_cast<int>(x / 8)];
-                    if ((byte >> (7 - x % 8)) & 1) dots[static_cast<std::size_t>(column)] |= static_cast<std::uint8_t>(1u << row);
+                    const unsigned char byte =
+                        bitmap.buffer[static_cast<int>(y) * bitmap.pitch + static_cast<int>(x / 8)];
+                    if ((byte >> (7 - x % 8)) & 1)
+                        dots[static_cast<std::size_t>(column)] |= static_cast<std::uint8_t>(1u << row);
                 }
             }
             glyphs_.emplace(static_cast<char32_t>(code), dots);
@@ -65,7 +67,8 @@ Font::Font(const std::string& path) {
 
 #else
 
-Font::Font(const std::string& path) : problem_("no FreeType in this build: the font " + path + " is not read") {}
+Font::Font(const std::string& path)
+    : problem_("no FreeType in this build: the font " + path + " is not read") {}
 
 #endif
 

@@ -37,7 +37,10 @@ std::string describe(const Fallback& fallback) {
 
 Shaper::Shaper(std::function<bool(char32_t)> pages, bool userCharacters, const Font& font,
     Transliterator& transliterator)
-    : pages_(std::move(pages)), userCharacters_(userCharacters), font_(&font), transliterator_(&transliterator) {}
+    : pages_(std::move(pages)),
+      userCharacters_(userCharacters),
+      font_(&font),
+      transliterator_(&transliterator) {}
 
 bool Shaper::asUserCharacter(char32_t character) const {
     // A space-like glyph would load an empty pattern: not worth a slot.
@@ -62,8 +65,8 @@ Shaper::Result Shaper::shape(std::u32string_view text) const {
             continue;
         }
         if (asUserCharacter(text[i])) {
-            result.fallbacks.push_back({Fallback::Kind::userCharacter, std::u32string(1, text[i]),
-                std::u32string(1, text[i])});
+            result.fallbacks.push_back(
+                {Fallback::Kind::userCharacter, std::u32string(1, text[i]), std::u32string(1, text[i])});
             result.text += text[i++];
             continue;
         }
@@ -79,8 +82,8 @@ Shaper::Result Shaper::shape(std::u32string_view text) const {
             result.fallbacks.push_back({Fallback::Kind::transliteration, std::u32string(run), shown});
             result.text += shown;
         } else {
-            result.fallbacks.push_back({Fallback::Kind::questionMark, std::u32string(run),
-                std::u32string(run.size(), U'?')});
+            result.fallbacks.push_back(
+                {Fallback::Kind::questionMark, std::u32string(run), std::u32string(run.size(), U'?')});
             result.text.append(run.size(), U'?');
         }
         i = end;

@@ -41,7 +41,8 @@ std::u32string Transliterator::latin(std::u32string_view text) {
         icu_->rules->transliterate(s);
         UErrorCode status = U_ZERO_ERROR;
         result.assign(static_cast<std::size_t>(s.countChar32()), U'\0');
-        s.toUTF32(reinterpret_cast<UChar32*>(result.data()), static_cast<std::int32_t>(result.size()), status);
+        s.toUTF32(
+            reinterpret_cast<UChar32*>(result.data()), static_cast<std::int32_t>(result.size()), status);
         if (U_FAILURE(status)) result = text;
     }
     if (kept_.size() >= keptAtMost) kept_.clear();

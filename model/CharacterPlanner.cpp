@@ -10,8 +10,12 @@ namespace {
 
 constexpr std::uint32_t infinite = std::numeric_limits<std::uint32_t>::max() / 2;
 
-// Whether a selector decides the upper half (else the lower).
-bool decidesUpper(const Selector& selector) { return selector.choices.front().page != 0; }
+// Whether a selector decides what a byte shows: the upper half when its
+// choices name a page, the lower when they name a national set (one
+// command may do both).
+bool decides(const Selector& selector, unsigned char byte) {
+    return byte >= 0x80 ? selector.choices.front().page != 0 : selector.choices.front().national >= 0;
+}
 
 }  // namespace
 
@@ -20,10 +24,11 @@ CharacterPlanner::CharacterPlanner(const CommandSet& set, const Repertoire& repe
     const auto& selectors = repertoire.selectors;
     for (unsigned b = 0x20; b <= 0xFF; ++b) {
         const auto byte = static_cast<unsigned char>(b);
-        const auto decider = std::ranges::find_if(
-            selectors, [&](const Selector& s) { return decidesUpper(s) == (byte >= 0x80); });
+        const auto decider =
+            std::ranges::find_if(selectors, [&](const Selector& s) { return decides(s, byte); });
         if (decider == selectors.end()) {
-            if (const char32_t c = characterAt(byte, repertoire.basePage, 0); c != 0) ways_[c].push_back({byte});
+            if (const char32_t c = characterAt(byte, repertoire.basePage, 0); c != 0)
+                ways_[c].push_back({byte});
             continue;
         }
         // Every other selector decides the other half, so any choice of theirs does here.
@@ -81,7 +86,8 @@ CharacterPlan CharacterPlanner::plan(
         }
         if (const auto code = loaded.codeOf(c)) needs[k].push_back({*code, -1, -1, userSwitched ? 1 : -1});
         if (needs[k].empty()) needs[k].push_back({'?', -1, -1, -1});
-        free = free && std::ranges::any_of(needs[k], [](const Need& n) { return n.selector < 0 && n.user < 0; });
+        free =
+            free && std::ranges::any_of(needs[k], [](const Need& n) { return n.selector < 0 && n.user < 0; });
     }
 
     // The values each dimension takes in the search: the choices some way
@@ -102,7 +108,8 @@ CharacterPlan CharacterPlanner::plan(
         if (startValue[d]) kept[d].push_back(*startValue[d]);
         for (const auto& list : needs) {
             for (const Need& n : list) {
-                if (n.selector == static_cast<std::int32_t>(d)) kept[d].push_back(static_cast<std::size_t>(n.choice));
+                if (n.selector == static_cast<std::int32_t>(d))
+                    kept[d].push_back(static_cast<std::size_t>(n.choice));
             }
         }
         std::ranges::sort(kept[d]);
@@ -114,7 +121,8 @@ CharacterPlan CharacterPlanner::plan(
     for (auto& list : needs) {
         for (Need& n : list) {
             if (n.selector >= 0)
-                n.choice = static_cast<std::int32_t>(indexIn(static_cast<std::size_t>(n.selector), static_cast<std::size_t>(n.choice)));
+                n.choice = static_cast<std::int32_t>(
+                    indexIn(static_cast<std::size_t>(n.selector), static_cast<std::size_t>(n.choice)));
         }
     }
     std::vector<std::size_t> values(dims), stride(dims);
@@ -124,7 +132,9 @@ CharacterPlan CharacterPlanner::plan(
         stride[d] = states;
         states *= values[d] + 1;
     }
-    const auto valueOf = [&](std::size_t state, std::size_t d) { return state / stride[d] % (values[d] + 1); };
+    const auto valueOf = [&](std::size_t state, std::size_t d) {
+        return state / stride[d] % (values[d] + 1);
+    };
     std::size_t start = 0;
     for (std::size_t d = 0; d < dims; ++d) {
         start += (startValue[d] ? indexIn(d, *startValue[d]) : values[d]) * stride[d];
@@ -148,7 +158,8 @@ CharacterPlan CharacterPlanner::plan(
     if (free) {
         // Nothing to switch: the common case of text every table shares.
         for (std::size_t k = 0; k < characters.size(); ++k) {
-            const auto it = std::ranges::find_if(needs[k], [&](const Need& n) { return satisfied(n, start); });
+            const auto it =
+                std::ranges::find_if(needs[k], [&](const Need& n) { return satisfied(n, start); });
             plan.bytes[k] = std::string(1, static_cast<char>(it->byte));
         }
         plan.after = from;
@@ -217,9 +228,11 @@ CharacterPlan CharacterPlanner::plan(
         for (std::size_t d = 0; d < dims; ++d) {
             const std::size_t v = valueOf(state, d);
             if (v == valueOf(before, d)) continue;
-            const char argument = d < selectors.size() ? static_cast<char>(selectors[d].choices[kept[d][v]].argument)
-                                                       : static_cast<char>(kept[d][v]);
-            const Command command = d < selectors.size() ? selectors[d].command : Command::selectUserCharacters;
+            const char argument = d < selectors.size()
+                                      ? static_cast<char>(selectors[d].choices[kept[d][v]].argument)
+                                      : static_cast<char>(kept[d][v]);
+            const Command command =
+                d < selectors.size() ? selectors[d].command : Command::selectUserCharacters;
             bytes += encode(*set_, command, std::string_view(&argument, 1));
         }
         const auto it = std::ranges::find_if(needs[k], [&](const Need& n) { return satisfied(n, state); });

@@ -30,7 +30,8 @@ constexpr std::array dmDTables{
 constexpr auto dmDNational = [] {
     std::array<Choice, 16> choices{};
     for (std::size_t n = 0; n < choices.size(); ++n) {
-        choices[n] = Choice{.argument = static_cast<std::uint8_t>(n), .national = static_cast<std::int32_t>(n)};
+        choices[n] =
+            Choice{.argument = static_cast<std::uint8_t>(n), .national = static_cast<std::int32_t>(n)};
     }
     return choices;
 }();
@@ -88,7 +89,8 @@ const Repertoire& repertoireOf(const CommandSet& set) {
         Repertoire{.commandSet = "", .basePage = 437, .selectors = {}, .user = {}},
         Repertoire{.commandSet = "", .basePage = charSetAscii, .selectors = {}, .user = {}},
     };
-    return set.codeTables.empty() || set.codeTables.front().characterSet == charSetAscii ? fixed[1] : fixed[0];
+    return set.codeTables.empty() || set.codeTables.front().characterSet == charSetAscii ? fixed[1]
+                                                                                         : fixed[0];
 }
 
 Selection powerOnSelection(const Repertoire& repertoire) {
@@ -107,7 +109,8 @@ char32_t characterOf(const Repertoire& repertoire, const Selection& selection, u
     const bool upper = byte >= 0x80;
     for (std::size_t s = 0; s < repertoire.selectors.size(); ++s) {
         const Selector& selector = repertoire.selectors[s];
-        const bool decides = upper ? selector.choices.front().page != 0 : selector.choices.front().national >= 0;
+        const bool decides =
+            upper ? selector.choices.front().page != 0 : selector.choices.front().national >= 0;
         if (!decides) continue;
         if (s >= selection.size() || !selection[s]) return 0;
         const Choice& choice = selector.choices[*selection[s]];

@@ -24,9 +24,10 @@ namespace model {
 
 // One argument of a selecting command and the part of the byte table it sets.
 struct Choice {
-    std::uint8_t argument = 0;   // the byte after the command's fixed bytes
-    std::int32_t page = 0;       // the code page whose upper half bytes 80..FF then show; 0: not this command's
-    std::int32_t national = -1;  // the national set (index into nationalSets()) of bytes 20..7E; -1: not this command's
+    std::uint8_t argument = 0;  // the byte after the command's fixed bytes
+    std::int32_t page = 0;  // the code page whose upper half bytes 80..FF then show; 0: not this command's
+    std::int32_t national =
+        -1;  // the national set (index into nationalSets()) of bytes 20..7E; -1: not this command's
 };
 
 // A command that selects one part of the byte table. The first choice is

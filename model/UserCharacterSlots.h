@@ -25,8 +25,8 @@ public:
         friend bool operator==(const Slot&, const Slot&) = default;
     };
     struct Outcome {
-        std::vector<Slot> defined;       // codes to (re)define, in code order
-        std::vector<char32_t> refused;   // characters that got no code
+        std::vector<Slot> defined;      // codes to (re)define, in code order
+        std::vector<char32_t> refused;  // characters that got no code
     };
 
     const std::vector<Slot>& slots() const { return slots_; }

@@ -347,10 +347,10 @@ model::SelectionState ScreenWriter::selectionOf(const ShadowState& state) const 
     model::SelectionState selection{model::Selection(repertoire_->selectors.size()), state.userCharactersOn};
     for (std::size_t s = 0; s < repertoire_->selectors.size(); ++s) {
         const model::Selector& selector = repertoire_->selectors[s];
-        const auto& sent =
-            selector.command == model::Command::codeTable
-                ? (state.codeTable ? std::optional(static_cast<std::uint8_t>(*state.codeTable)) : std::nullopt)
-                : state.internationalSet;
+        const auto& sent = selector.command == model::Command::codeTable
+                               ? (state.codeTable ? std::optional(static_cast<std::uint8_t>(*state.codeTable))
+                                                  : std::nullopt)
+                               : state.internationalSet;
         if (sent) selection.choices[s] = model::choiceOf(selector, *sent);
     }
     return selection;

@@ -10,10 +10,12 @@ UserCharacterLoader::UserCharacterLoader(const model::CommandSet& set, const let
       font_(&font),
       planner_(set, *repertoire_),
       shaper_([this](char32_t c) { return planner_.canShow(c); },
-          repertoire_->user.budget > 0 && model::writerForm(set, model::Command::defineUserCharacters) != nullptr,
+          repertoire_->user.budget > 0 &&
+              model::writerForm(set, model::Command::defineUserCharacters) != nullptr,
           font) {}
 
-UserCharacterLoader::Loading UserCharacterLoader::load(ShadowState& state, const model::DisplayModel& target) const {
+UserCharacterLoader::Loading UserCharacterLoader::load(
+    ShadowState& state, const model::DisplayModel& target) const {
     Loading loading{target, {}, {}};
     const std::int32_t rows = target.deviceRows();
     const std::int32_t columns = target.deviceColumns();
@@ -31,20 +33,23 @@ UserCharacterLoader::Loading UserCharacterLoader::load(ShadowState& state, const
         }
     }
     if (wanted.empty()) return loading;
-    const model::UserCharacterSlots::Outcome outcome = state.userCharacters.assign(wanted, repertoire_->user, avoid);
+    const model::UserCharacterSlots::Outcome outcome =
+        state.userCharacters.assign(wanted, repertoire_->user, avoid);
 
     for (const model::UserCharacterSlots::Slot& slot : outcome.defined) {
-        loading.fallbacks.push_back({lettering::Fallback::Kind::userCharacter, std::u32string(1, slot.character),
-            std::u32string(1, slot.character), slot.code});
+        loading.fallbacks.push_back({lettering::Fallback::Kind::userCharacter,
+            std::u32string(1, slot.character), std::u32string(1, slot.character), slot.code});
     }
     // One define command per stretch of consecutive codes.
     for (std::size_t i = 0; i < outcome.defined.size();) {
         std::size_t end = i + 1;
-        while (end < outcome.defined.size() && outcome.defined[end].code == outcome.defined[end - 1].code + 1) ++end;
+        while (end < outcome.defined.size() && outcome.defined[end].code == outcome.defined[end - 1].code + 1)
+            ++end;
         std::string arguments{'\x01', static_cast<char>(outcome.defined[i].code),
             static_cast<char>(outcome.defined[end - 1].code)};
         for (std::size_t k = i; k < end; ++k) {
-            const lettering::Glyph glyph = font_->glyph(outcome.defined[k].character).value_or(lettering::Glyph{});
+            const lettering::Glyph glyph =
+                font_->glyph(outcome.defined[k].character).value_or(lettering::Glyph{});
             for (const std::uint8_t column : glyph) arguments += static_cast<char>(column);
         }
         loading.bytes += model::encode(*set_, model::Command::defineUserCharacters, arguments);

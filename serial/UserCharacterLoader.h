@@ -24,7 +24,8 @@ namespace serial {
 
 class UserCharacterLoader {
 public:
-    UserCharacterLoader(const model::CommandSet& set, const lettering::Font& font = lettering::Font::standard());
+    UserCharacterLoader(
+        const model::CommandSet& set, const lettering::Font& font = lettering::Font::standard());
     // The shaper refers to this loader's planner: not to be copied.
     UserCharacterLoader(const UserCharacterLoader&) = delete;
     UserCharacterLoader& operator=(const UserCharacterLoader&) = delete;
@@ -34,8 +35,8 @@ public:
     const lettering::Shaper& shaper() const { return shaper_; }
 
     struct Loading {
-        model::DisplayModel picture;                 // the target, with characters left without a code replaced
-        std::string bytes;                           // the define commands, to go before the writer's bytes
+        model::DisplayModel picture;  // the target, with characters left without a code replaced
+        std::string bytes;            // the define commands, to go before the writer's bytes
         std::vector<lettering::Fallback> fallbacks;  // the replacements, for the trace
     };
     // Loads what `target` needs into `state.userCharacters` (the display's

@@ -72,7 +72,8 @@ struct Traced {
 std::vector<Traced> fallbacksIn(const std::string& path, std::size_t& linesRead) {
     std::ifstream in(path);
     std::vector<Traced> found;
-    static const std::regex fallback(R"re(fallback [^"]*"(.*)" -> "(.*)" \(([a-z]+(?: [a-z]+)*)(?: [0-9A-F]{2})?\)$)re");
+    static const std::regex fallback(
+        R"re(fallback [^"]*"(.*)" -> "(.*)" \(([a-z]+(?: [a-z]+)*)(?: [0-9A-F]{2})?\)$)re");
     std::string line;
     for (std::size_t n = 0; std::getline(in, line); ++n) {
         if (n < linesRead) continue;
@@ -173,7 +174,8 @@ TEST(EveryLanguage, onEveryCommandSetTheVirtualDisplayShowsWhatTheGlassShows) {
         const std::string name = uniqueDeviceName("every-language");
         auto registry = std::make_shared<device::DeviceRegistry>();
         const serial::SerialSettings settings{name, pty.slavePath(), 115200, &set, 2, 20, {}};
-        registry->add(name, [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); });
+        registry->add(
+            name, [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); });
         Driver d(name, registry);
         ASSERT_TRUE(d.openClaimEnable());
         ASSERT_EQ(d.readInt("CharacterSet"), model::charSetUnicode);
@@ -181,8 +183,8 @@ TEST(EveryLanguage, onEveryCommandSetTheVirtualDisplayShowsWhatTheGlassShows) {
         screen.feed(pty.take());
 
         const model::CharacterPlanner planner(set, model::repertoireOf(set));
-        const Repertoire shows{[&](char32_t c) { return planner.canShow(c); },
-            model::repertoireOf(set).user.budget > 0};
+        const Repertoire shows{
+            [&](char32_t c) { return planner.canShow(c); }, model::repertoireOf(set).user.budget > 0};
         std::size_t linesRead = 0, wrong = 0, cells = 0, asUser = 0, replaced = 0;
         for (const Sentence& s : sentences()) {
             const std::string where = std::string(set.name) + ", " + s.language;
@@ -202,7 +204,8 @@ TEST(EveryLanguage, onEveryCommandSetTheVirtualDisplayShowsWhatTheGlassShows) {
                         ++asUser;
                         const auto code = static_cast<std::uint8_t>(got - emulator::userCharacterBase);
                         const auto& loaded = screen.state().userCharacters;
-                        if (loaded.contains(code) && lettering::Font::standard().glyph(want) == loaded.at(code))
+                        if (loaded.contains(code) &&
+                            lettering::Font::standard().glyph(want) == loaded.at(code))
                             continue;
                     } else if (got == want) {
                         continue;
@@ -256,7 +259,8 @@ TEST(EveryLanguage, onEverySimulatedProfileEachCharacterIsShownOrItsReplacementT
             replaced += traced.size();
         }
         EXPECT_EQ(wrong, 0u);
-        std::cout << profile.name << ": " << replaced << " replacements traced, " << wrong << " wrong cells\n";
+        std::cout << profile.name << ": " << replaced << " replacements traced, " << wrong
+                  << " wrong cells\n";
     }
 }
 
@@ -270,7 +274,8 @@ TEST(EveryLanguage, aCodePageBehavesAsBeforeWhateverTheTextIs) {
     const std::string name = uniqueDeviceName("code-page");
     auto registry = std::make_shared<device::DeviceRegistry>();
     const serial::SerialSettings settings{name, pty.slavePath(), 115200, &model::dmD(), 2, 20, {}};
-    registry->add(name, [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); });
+    registry->add(
+        name, [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); });
     Driver d(name, registry);
     ASSERT_TRUE(d.openClaimEnable());
     pty.take();

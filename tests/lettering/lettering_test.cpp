@@ -39,8 +39,8 @@ TEST(Font, readsTheFiveBySevenGlyphsTheRightWayUp) {
     for (int r = 3; r < 7; ++r) {
         for (int c = 0; c < 5; ++c) EXPECT_EQ(dot(ae, c, r), dot(a, c, r)) << c << "," << r;
     }
-    EXPECT_TRUE(font.glyph(U'\u0416').has_value());  // Ж
-    EXPECT_TRUE(font.glyph(U'\u20ac').has_value());  // €
+    EXPECT_TRUE(font.glyph(U'\u0416').has_value());   // Ж
+    EXPECT_TRUE(font.glyph(U'\u20ac').has_value());   // €
     EXPECT_FALSE(font.glyph(U'\u4e2d').has_value());  // no CJK in 5x7
 
     const Font missing("/nonexistent/5x7.pcf.gz");
@@ -72,7 +72,8 @@ TEST(Shaper, keepsWhatPagesShowThenUserCharactersThenTransliteratesThenQuestionM
     const Case cases[] = {
         {false, U"caf\u00e9", U"caf\u00e9", {}},
         {false, U"Stra\u00dfe", U"Strasse", {K::transliteration}},
-        {false, U"\u041f\u0440\u0438\u0432\u0435\u0442 \u0416", U"Privet ZH", {K::transliteration, K::transliteration}},
+        {false, U"\u041f\u0440\u0438\u0432\u0435\u0442 \u0416", U"Privet ZH",
+            {K::transliteration, K::transliteration}},
         {true, U"\u0416\u00dfe", U"\u0416\u00dfe", {K::userCharacter, K::userCharacter}},
         {true, U"\u4e2d!", U"zhong!", {K::transliteration}},
         {false, U"\U0001F600", U"?", {K::questionMark}},

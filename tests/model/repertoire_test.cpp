@@ -1,9 +1,9 @@
 // The repertoire of each command set, the planner of its switches (against
 // a slow reference and by reading its bytes back), and the user-character
 // slots.
+#include "model/Repertoire.h"
 #include "model/CharacterPlanner.h"
 #include "model/CharacterSets.h"
-#include "model/Repertoire.h"
 #include "model/UserCharacterSlots.h"
 
 #include <gtest/gtest.h>
@@ -93,9 +93,11 @@ std::size_t slowLeast(const CommandSet& set, const Repertoire& rep, const Select
     // What each state shows, worked out once.
     std::vector<std::u32string> shows(all.size());
     for (std::size_t j = 0; j < all.size(); ++j) {
-        for (unsigned b = 0x20; b <= 0xFF; ++b) shows[j] += shownBy(rep, all[j], loaded, static_cast<unsigned char>(b));
+        for (unsigned b = 0x20; b <= 0xFF; ++b)
+            shows[j] += shownBy(rep, all[j], loaded, static_cast<unsigned char>(b));
     }
-    const auto switchCost = [&](const SelectionState& a, const SelectionState& b) -> std::optional<std::size_t> {
+    const auto switchCost = [&](const SelectionState& a,
+                                const SelectionState& b) -> std::optional<std::size_t> {
         std::size_t bytes = 0;
         for (std::size_t s = 0; s < rep.selectors.size(); ++s) {
             if (a.choices[s] == b.choices[s]) continue;
@@ -119,7 +121,8 @@ std::size_t slowLeast(const CommandSet& set, const Repertoire& rep, const Select
             if (shows[j].find(c) == std::u32string::npos) continue;
             for (std::size_t i = 0; i < all.size(); ++i) {
                 if (cost[i] >= none) continue;
-                if (const auto bytes = switchCost(all[i], all[j])) next[j] = std::min(next[j], cost[i] + *bytes + 1);
+                if (const auto bytes = switchCost(all[i], all[j]))
+                    next[j] = std::min(next[j], cost[i] + *bytes + 1);
             }
         }
         cost = next;
@@ -154,11 +157,15 @@ TEST(Repertoire, pagesAndNationalSetsMatchTheSystemsConverter) {
     };
     for (const auto& [page, name] : pages) {
         for (unsigned b = 0x80; b <= 0xFF; ++b)
-            EXPECT_EQ(characterAt(static_cast<unsigned char>(b), page, 0), decode(name, static_cast<unsigned char>(b))) << name << " " << b;
+            EXPECT_EQ(characterAt(static_cast<unsigned char>(b), page, 0),
+                decode(name, static_cast<unsigned char>(b)))
+                << name << " " << b;
     }
     for (const auto& [index, name] : national) {
         for (unsigned b = 0x20; b < 0x7F; ++b)
-            EXPECT_EQ(characterAt(static_cast<unsigned char>(b), 437, index), decode(name, static_cast<unsigned char>(b))) << name << " " << b;
+            EXPECT_EQ(characterAt(static_cast<unsigned char>(b), 437, index),
+                decode(name, static_cast<unsigned char>(b)))
+                << name << " " << b;
     }
 }
 
@@ -208,8 +215,7 @@ TEST(CharacterPlanner, isExactAndItsBytesShowTheText) {
             for (const auto& b : plan.bytes) all += b;
             ASSERT_EQ(all.size(), plan.size);
             std::u32string expected;
-            for (const char32_t c : text)
-                expected += planner.canShow(c) || loaded.codeOf(c) ? c : U'?';
+            for (const char32_t c : text) expected += planner.canShow(c) || loaded.codeOf(c) ? c : U'?';
             EXPECT_EQ(readBack(*set, rep, from, loaded, all), expected) << set->name << " round " << round;
             if (round < 4) {
                 EXPECT_EQ(plan.size, slowLeast(*set, rep, from, loaded, expected)) << set->name;
@@ -259,5 +265,6 @@ TEST(UserCharacterSlots, reusesLoadedOnesAndReplacesTheLeastRecentlyUsed) {
     // Without a select command a code to avoid is never taken.
     UserCharacterRules single{.budget = 1, .firstCode = 0x7E, .lastCode = 0x7E, .switched = false};
     UserCharacterSlots one;
-    EXPECT_EQ(one.assign(std::vector<char32_t>{U'Ж'}, single, std::vector<std::uint8_t>{0x7E}).refused.size(), 1u);
+    EXPECT_EQ(
+        one.assign(std::vector<char32_t>{U'Ж'}, single, std::vector<std::uint8_t>{0x7E}).refused.size(), 1u);
 }
