@@ -18,10 +18,10 @@ struct Page {
 #include "model/CodePageTables.inc"
 
 // ASCII: no upper half at all.
-constexpr UpperHalf none{};
+constexpr UpperHalf asciiOnly{};
 
 const UpperHalf* upperHalfOf(std::int32_t characterSet) {
-    if (characterSet == charSetAscii) return &none;
+    if (characterSet == charSetAscii) return &asciiOnly;
     if (characterSet == charSetAnsi) return &windows1252;
     const auto it = std::ranges::find(generatedPages, characterSet, &Page::characterSet);
     return it == generatedPages.end() ? nullptr : it->upper;
