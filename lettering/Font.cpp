@@ -41,7 +41,7 @@ Font::Font(const std::string& path) {
         for (FT_ULong code = FT_Get_First_Char(face, &index); index != 0;
              code = FT_Get_Next_Char(face, code, &index)) {
             if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) continue;
-            const FT_GlyphSlot slot = face->glyph;
+            const FT_GlyphSlotRec* slot = face->glyph;
             const FT_Bitmap& bitmap = slot->bitmap;
             if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO) continue;
             Glyph dots{};

@@ -1,14 +1,13 @@
 // The repertoire of each command set, the planner of its switches (against
 // a slow reference and by reading its bytes back), and the user-character
-// slots.
+// slots. The tables themselves are checked against iconv in
+// character_sets_test.cpp.
 #include "model/Repertoire.h"
 #include "model/CharacterPlanner.h"
 #include "model/CharacterSets.h"
 #include "model/UserCharacterSlots.h"
 
 #include <gtest/gtest.h>
-
-#include <iconv.h>
 
 #include <algorithm>
 #include <limits>
@@ -131,43 +130,6 @@ std::size_t slowLeast(const CommandSet& set, const Repertoire& rep, const Select
 }
 
 }  // namespace
-
-TEST(Repertoire, pagesAndNationalSetsMatchTheSystemsConverter) {
-    const std::pair<std::int32_t, const char*> pages[] = {{737, "CP737"}, {857, "IBM857"}, {860, "IBM860"},
-        {863, "IBM863"}, {865, "IBM865"}, {1250, "CP1250"}, {1251, "CP1251"}, {1253, "CP1253"},
-        {1254, "CP1254"}, {28591, "ISO-8859-1"}, {28595, "ISO-8859-5"}, {28597, "ISO-8859-7"},
-        {28605, "ISO-8859-15"}};
-    // The national sets that equal a national standard of ISO 646.
-    const std::pair<std::size_t, const char*> national[] = {
-        {2, "ISO646-DE"}, {5, "ISO646-SE2"}, {13, "ISO646-KR"}, {14, "ISO646-YU"}};
-    const auto decode = [](const char* name, unsigned char byte) -> char32_t {
-        iconv_t cd = iconv_open("UTF-32LE", name);
-        EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << name;  // NOLINT(performance-no-int-to-ptr)
-        char in = static_cast<char>(byte);
-        char* inPtr = &in;
-        std::size_t inLeft = 1;
-        std::array<unsigned char, 8> out{};
-        char* outPtr = reinterpret_cast<char*>(out.data());
-        std::size_t outLeft = out.size();
-        const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) &&
-                        outLeft == out.size() - 4;
-        iconv_close(cd);
-        const char32_t cp = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
-        return ok && cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F) ? cp : 0;
-    };
-    for (const auto& [page, name] : pages) {
-        for (unsigned b = 0x80; b <= 0xFF; ++b)
-            EXPECT_EQ(characterAt(static_cast<unsigned char>(b), page, 0),
-                decode(name, static_cast<unsigned char>(b)))
-                << name << " " << b;
-    }
-    for (const auto& [index, name] : national) {
-        for (unsigned b = 0x20; b < 0x7F; ++b)
-            EXPECT_EQ(characterAt(static_cast<unsigned char>(b), 437, index),
-                decode(name, static_cast<unsigned char>(b)))
-                << name << " " << b;
-    }
-}
 
 TEST(Repertoire, codeTablesAgreeWithTheCommandSetAndEachSelectorDecidesOneHalf) {
     for (const CommandSet& set : commandSets()) {
