@@ -34,7 +34,7 @@ SimulatedDisplay::SimulatedDisplay(
     : profile_(profile),
       trace_(std::move(trace)),
       deviceName_(deviceName.empty() ? std::string(profile.name) : std::move(deviceName)),
-      shaper_(pagesOf(profile), false),
+      shaper_(pagesOf(profile), 0),
       model_(profile.rows, profile.columns) {
     model_.setCharacterSet(profile.initialCharacterSet);
     model_.setCursorType(profile.initialCursorType);

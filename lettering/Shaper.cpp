@@ -3,6 +3,7 @@
 #include "model/Utf.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace lettering {
 
@@ -35,7 +36,7 @@ std::string describe(const Fallback& fallback) {
     return "fallback " + codes + " \"" + characters + "\" -> \"" + shown + "\" (" + how + ")";
 }
 
-Shaper::Shaper(std::function<bool(char32_t)> pages, bool userCharacters, const Font& font,
+Shaper::Shaper(std::function<bool(char32_t)> pages, std::int32_t userCharacters, const Font& font,
     Transliterator& transliterator)
     : pages_(std::move(pages)),
       userCharacters_(userCharacters),
@@ -44,7 +45,7 @@ Shaper::Shaper(std::function<bool(char32_t)> pages, bool userCharacters, const F
 
 bool Shaper::asUserCharacter(char32_t character) const {
     // A space-like glyph would load an empty pattern: not worth a slot.
-    const auto glyph = userCharacters_ ? font_->glyph(character) : std::nullopt;
+    const auto glyph = userCharacters_ > 0 ? font_->glyph(character) : std::nullopt;
     return glyph && *glyph != Glyph{};
 }
 
@@ -56,6 +57,16 @@ Fallback Shaper::singleCell(char32_t character) const {
 }
 
 Shaper::Result Shaper::shape(std::u32string_view text) const {
+    // The different characters that will be user characters: as many as
+    // the display holds, in the order they come; the rest are replaced.
+    std::u32string loaded;
+    for (const char32_t c : text) {
+        if (std::cmp_less(loaded.size(), userCharacters_) && !onPages(c) && asUserCharacter(c) &&
+            loaded.find(c) == std::u32string::npos)
+            loaded += c;
+    }
+    const auto shows = [&](char32_t c) { return onPages(c) || loaded.find(c) != std::u32string::npos; };
+
     Result result;
     result.text.reserve(text.size());
     std::size_t i = 0;
@@ -64,7 +75,7 @@ Shaper::Result Shaper::shape(std::u32string_view text) const {
             result.text += text[i++];
             continue;
         }
-        if (asUserCharacter(text[i])) {
+        if (shows(text[i])) {
             result.fallbacks.push_back(
                 {Fallback::Kind::userCharacter, std::u32string(1, text[i]), std::u32string(1, text[i])});
             result.text += text[i++];

@@ -1,10 +1,10 @@
 // What a display shows for text in any language: every character it can
 // show kept, the others replaced, in this order of preference, by a
 // user-defined character drawn from the 5x7 font (where the display can load
-// them), by a transliteration into characters it can show ("ß" as "ss",
-// "Привет" as "Privet"), and last by "?". A transliteration may take more
-// cells than the text it replaces: the display lays the text out as it
-// shows it.
+// them, as many different ones as it holds), by a transliteration into
+// characters it can show ("ß" as "ss", "Привет" as "Privet"), and last by
+// "?". A transliteration may take more cells than the text it replaces: the
+// display lays the text out as it shows it.
 //
 // Each replacement is reported (the characters and what shows instead) so
 // that the caller can trace it. Const after construction; shape() is safe
@@ -43,10 +43,11 @@ std::string describe(const Fallback& fallback);
 class Shaper {
 public:
     // `pages` says whether the display shows a character through its code
-    // pages and national sets; with `userCharacters`, a character the font
-    // draws counts as shown too (as a user-defined character).
-    Shaper(std::function<bool(char32_t)> pages, bool userCharacters, const Font& font = Font::standard(),
-        Transliterator& transliterator = Transliterator::standard());
+    // pages and national sets; a character the font draws counts as shown
+    // too (as a user-defined character) for the first `userCharacters`
+    // different ones of a text, the number the display holds at once.
+    Shaper(std::function<bool(char32_t)> pages, std::int32_t userCharacters,
+        const Font& font = Font::standard(), Transliterator& transliterator = Transliterator::standard());
 
     struct Result {
         std::u32string text;
@@ -63,10 +64,8 @@ public:
     Fallback singleCell(char32_t character) const;
 
 private:
-    bool shows(char32_t character) const { return onPages(character) || asUserCharacter(character); }
-
     std::function<bool(char32_t)> pages_;
-    bool userCharacters_;
+    std::int32_t userCharacters_;
     const Font* font_;
     Transliterator* transliterator_;
 };

@@ -10,8 +10,8 @@ UserCharacterLoader::UserCharacterLoader(const model::CommandSet& set, const let
       font_(&font),
       planner_(set, *repertoire_),
       shaper_([this](char32_t c) { return planner_.canShow(c); },
-          repertoire_->user.budget > 0 &&
-              model::writerForm(set, model::Command::defineUserCharacters) != nullptr,
+          model::writerForm(set, model::Command::defineUserCharacters) != nullptr ? repertoire_->user.budget
+                                                                                  : 0,
           font) {}
 
 UserCharacterLoader::Loading UserCharacterLoader::load(

@@ -63,20 +63,23 @@ TEST(Shaper, keepsWhatPagesShowThenUserCharactersThenTransliteratesThenQuestionM
     // A display whose pages show ASCII and "é" only.
     const auto pages = [](char32_t c) { return (c >= 0x20 && c < 0x7F) || c == U'\u00e9'; };
     struct Case {
-        bool userCharacters;
+        std::int32_t userCharacters;
         std::u32string text;
         std::u32string shown;
         std::vector<Fallback::Kind> fallbacks;
     };
     using K = Fallback::Kind;
     const Case cases[] = {
-        {false, U"caf\u00e9", U"caf\u00e9", {}},
-        {false, U"Stra\u00dfe", U"Strasse", {K::transliteration}},
-        {false, U"\u041f\u0440\u0438\u0432\u0435\u0442 \u0416", U"Privet ZH",
+        {0, U"caf\u00e9", U"caf\u00e9", {}},
+        {0, U"Stra\u00dfe", U"Strasse", {K::transliteration}},
+        {0, U"\u041f\u0440\u0438\u0432\u0435\u0442 \u0416", U"Privet ZH",
             {K::transliteration, K::transliteration}},
-        {true, U"\u0416\u00dfe", U"\u0416\u00dfe", {K::userCharacter, K::userCharacter}},
-        {true, U"\u4e2d!", U"zhong!", {K::transliteration}},
-        {false, U"\U0001F600", U"?", {K::questionMark}},
+        {2, U"\u0416\u00dfe", U"\u0416\u00dfe", {K::userCharacter, K::userCharacter}},
+        {2, U"\u4e2d!", U"zhong!", {K::transliteration}},
+        // Room for one user character: the second letter that needs one is transliterated.
+        {1, U"\u0416\u0416\u042e", U"\u0416\u0416YU",
+            {K::userCharacter, K::userCharacter, K::transliteration}},
+        {0, U"\U0001F600", U"?", {K::questionMark}},
     };
     for (const Case& c : cases) {
         const Shaper shaper(pages, c.userCharacters);
@@ -86,7 +89,7 @@ TEST(Shaper, keepsWhatPagesShowThenUserCharactersThenTransliteratesThenQuestionM
         for (const Fallback& f : r.fallbacks) kinds.push_back(f.kind);
         EXPECT_EQ(kinds, c.fallbacks);
     }
-    const Shaper shaper(pages, false);
+    const Shaper shaper(pages, 0);
     const Shaper::Result r = shaper.shape(U"Stra\u00dfe");
     ASSERT_EQ(r.fallbacks.size(), 1u);
     EXPECT_EQ(describe(r.fallbacks[0]), "fallback U+00DF \"\u00df\" -> \"ss\" (transliteration)");
