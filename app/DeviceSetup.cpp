@@ -1,5 +1,6 @@
 #include "app/DeviceSetup.h"
 
+#include "device/Excerpt.h"
 #include "device/SimulatedDisplay.h"
 #include "model/CommandSet.h"
 #include "serial/SerialDisplay.h"
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <stdexcept>
+#include <unordered_set>
 
 namespace app {
 
@@ -14,28 +16,41 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
     DeviceSetup setup;
     setup.problems = config.problems;
     auto registry = std::make_shared<device::DeviceRegistry>();
-    registry->addAll(*device::DeviceRegistry::builtIn());
+    const auto brokenService = [](const std::string& why) {
+        const std::string problem = "its device configuration is broken: " + why;
+        return [problem]() -> std::unique_ptr<device::ServiceObject> { throw std::runtime_error(problem); };
+    };
+    if (config.anyNameProblem.empty()) {
+        registry->addAll(*device::DeviceRegistry::builtIn());
+    } else {
+        // A file that could not be read may have put a real display under any
+        // name, the built-in ones included: none is quietly simulated.
+        registry->addFallback(brokenService(config.anyNameProblem));
+    }
+    const std::unordered_set<std::string> fileProblems(config.problems.begin(), config.problems.end());
     // Devices that name the same trace file share its one writer.
     std::map<std::string, std::shared_ptr<device::Trace>> traces;
     for (const device::DeviceEntry& entry : config.entries) {
         std::shared_ptr<device::Trace> trace;
+        std::string traceProblem;
         if (!entry.trace.empty()) {
             try {
                 auto& shared = traces[entry.trace];
                 if (!shared) shared = std::make_shared<device::Trace>(entry.trace);
                 trace = shared;
             } catch (const std::exception& e) {
-                setup.problems.push_back(entry.file + ":" + std::to_string(entry.line) + ": device \"" +
-                                         entry.name + "\": " + e.what() + "; its calls are not traced");
+                traceProblem = entry.file + ":" + std::to_string(entry.line) + ": device " +
+                               device::quotedExcerpt(entry.name) + ": " + e.what() +
+                               "; its calls are not traced";
+                setup.problems.push_back(traceProblem);
             }
         }
         if (!entry.problem.empty()) {
-            setup.problems.push_back(entry.problem);
-            const std::string problem = "its device configuration entry is broken: " + entry.problem;
-            registry->add(
-                entry.name,
-                [problem]() -> std::unique_ptr<device::ServiceObject> { throw std::runtime_error(problem); },
-                trace);
+            // A file-wide problem is told once, not once per device it breaks.
+            if (entry.problem != config.anyNameProblem && !fileProblems.contains(entry.problem)) {
+                setup.problems.push_back(entry.problem);
+            }
+            registry->add(entry.name, brokenService(entry.problem), trace, traceProblem);
             continue;
         }
         if (entry.service == device::DeviceEntry::Service::simulated) {
@@ -46,14 +61,16 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
                 [profile, trace, name = entry.name] {
                     return std::make_unique<device::SimulatedDisplay>(profile, trace, name);
                 },
-                trace);
+                trace, traceProblem);
             continue;
         }
         const serial::SerialSettings settings{entry.name, entry.port, entry.baud,
-            model::findCommandSet(entry.commandSet), entry.rows, entry.columns, entry.characterSet};
+            model::findCommandSet(entry.commandSet), entry.rows, entry.columns, entry.allowConsole,
+            entry.characterSet};
         registry->add(
             entry.name,
-            [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace);
+            [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace,
+            traceProblem);
     }
     setup.registry = std::move(registry);
     return setup;

@@ -32,8 +32,15 @@ int main(int, char** argv) {
     QApplication::setWindowIcon(app::qt::applicationIcon());
 
     const app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
-    for (const std::string& problem : devices.problems)
-        std::cerr << "device configuration: " << problem << std::endl;
+    // A screenful at most: each broken device tells its problem again when opened.
+    constexpr std::size_t toldProblems = 40;
+    for (std::size_t i = 0; i < devices.problems.size() && i < toldProblems; ++i)
+        std::cerr << "device configuration: " << devices.problems[i] << '\n';
+    if (devices.problems.size() > toldProblems) {
+        std::cerr << "device configuration: " << devices.problems.size() - toldProblems
+                  << " more problems (each device tells its own again when it is opened)\n";
+    }
+    std::cerr << std::flush;
 
     display::ControlFactory factory;
     device::registerBuiltInControl(factory, devices.registry);

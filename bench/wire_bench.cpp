@@ -182,7 +182,7 @@ bool run(const model::CommandSet& set, const std::vector<Step>& script, const ch
     const std::string name = "WireBench." + std::to_string(::getpid());
     registry->add(name, [&] {
         auto made = std::make_unique<serial::SerialDisplay>(
-            serial::SerialSettings{name, port, baud, &set, 2, 20, {}});
+            serial::SerialSettings{name, port, baud, &set, 2, 20, false, {}});
         display = made.get();
         return made;
     });

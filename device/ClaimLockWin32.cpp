@@ -12,13 +12,9 @@
 
 namespace device {
 
-ClaimLock::ClaimLock(std::string_view deviceName) : name_(L"Global\\LineDisplayTest.claim.") {
-    // Device names are ASCII; anything else becomes '_' (a kernel object
-    // name may not hold a backslash either).
-    for (const char ch : deviceName) {
-        const auto byte = static_cast<unsigned char>(ch);
-        name_.push_back(byte >= 0x20 && byte < 0x7F && ch != '\\' ? static_cast<wchar_t>(ch) : L'_');
-    }
+ClaimLock::ClaimLock(std::string_view deviceName) : name_(L"Global\\") {
+    // claimName gives printable ASCII without a backslash.
+    for (const char ch : claimName(deviceName)) name_.push_back(static_cast<wchar_t>(ch));
 }
 
 ClaimLock::~ClaimLock() { release(); }
@@ -51,5 +47,8 @@ bool ClaimLock::heldElsewhere() const {
     ::CloseHandle(object);
     return true;
 }
+
+// A kernel object tells nothing of its creator to an opener.
+std::string ClaimLock::foreignHolder() const { return {}; }
 
 }  // namespace device

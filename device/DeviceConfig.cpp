@@ -1,14 +1,22 @@
 #include "device/DeviceConfig.h"
 
+#include "device/Excerpt.h"
 #include "model/CharacterSets.h"
 #include "model/CommandSet.h"
 #include "model/Profiles.h"
 
 #include <toml++/toml.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <sstream>
 
 namespace device {
@@ -21,7 +29,7 @@ struct Key {
     std::string_view name;
     std::optional<DeviceEntry::Service> only;
 };
-constexpr std::array<Key, 9> keys{{
+constexpr std::array<Key, 10> keys{{
     {"service", std::nullopt},
     {"trace", std::nullopt},
     {"port", DeviceEntry::Service::serial},
@@ -29,20 +37,12 @@ constexpr std::array<Key, 9> keys{{
     {"command-set", DeviceEntry::Service::serial},
     {"rows", DeviceEntry::Service::serial},
     {"columns", DeviceEntry::Service::serial},
+    {"allow-console", DeviceEntry::Service::serial},
     {"profile", DeviceEntry::Service::simulated},
     {"character-set", std::nullopt},
 }};
 
-std::string inQuotes(std::string_view text) {
-    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on
-    // a literal + std::string.
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted += '"';
-    quoted += text;
-    quoted += '"';
-    return quoted;
-}
+std::string inQuotes(std::string_view text) { return quotedExcerpt(text); }
 
 std::string keyList() {
     std::string list;
@@ -170,6 +170,12 @@ private:
             e_.commandSet = *value;
             return true;
         }
+        if (name == "allow-console") {
+            if (!node.is_boolean())
+                return fail(line(node), "allow-console must be true or false, not " + typeName(node));
+            e_.allowConsole = *node.value<bool>();
+            return true;
+        }
         if (name == "baud") {
             const auto value = integer(node, name);
             if (!value) return false;
@@ -211,6 +217,14 @@ private:
         std::string& to, const std::optional<std::string>& value, const toml::node& node, bool nonEmpty) {
         if (!value) return false;
         if (nonEmpty && value->empty()) return fail(line(node), "an empty path is not a file");
+        // A NUL would cut the path short where the system reads it: another file.
+        if (value->find('\0') != std::string::npos)
+            return fail(line(node), "the path " + inQuotes(*value) + " contains a NUL character");
+        if (value->size() >= PATH_MAX) {
+            return fail(line(node), "a path of " + std::to_string(value->size()) +
+                                        " bytes is longer than the system allows (" +
+                                        std::to_string(PATH_MAX - 1) + ")");
+        }
         to = *value;
         return true;
     }
@@ -231,43 +245,340 @@ private:
     std::span<const std::string_view> commandSets_;
 };
 
+std::string at(const std::string& file, std::int64_t line) { return file + ":" + std::to_string(line); }
+
+// Skips the string that opens at text[i] (any of TOML's four kinds); returns
+// the index of its last character and counts the line breaks inside it. An
+// unterminated one-line string ends before its line break.
+std::size_t skipString(std::string_view text, std::size_t i, std::int64_t& line) {
+    const char quote = text[i];
+    const bool multiline = text.substr(i, 3) == std::string_view(quote == '"' ? "\"\"\"" : "'''");
+    const bool escapes = quote == '"';
+    for (std::size_t j = i + (multiline ? 3 : 1); j < text.size(); ++j) {
+        const char c = text[j];
+        if (escapes && c == '\\') {
+            if (j + 1 < text.size() && text[j + 1] == '\n') ++line;
+            ++j;
+        } else if (c == '\n') {
+            if (!multiline) return j - 1;
+            ++line;
+        } else if (c == quote && (!multiline || text.substr(j, 3) == text.substr(i, 3))) {
+            return multiline ? j + 2 : j;
+        }
+    }
+    return text.size() - 1;
+}
+
+// The deepest nesting the text can build, with the line where it is first
+// reached: the parts of a table header, then those of a dotted key, then one
+// level for each bracket or brace of a value and the parts of the keys in
+// its inline tables. Strings and comments are skipped. A malformed text
+// still gives a depth; the parser then says what is wrong with it.
+struct Nesting {
+    std::size_t depth = 0;
+    std::int64_t line = 1;
+};
+Nesting deepestNesting(std::string_view text) {
+    enum class At : std::uint8_t { lineStart, header, rest, key, value };
+    Nesting deepest;
+    std::int64_t line = 1;
+    std::size_t header = 0;         // the parts of the current table header
+    std::size_t depth = 0;          // at this point of the statement
+    std::vector<std::size_t> open;  // the depth before each open bracket or brace
+    std::vector<char> closers;      // and the character that closes it
+    At at = At::lineStart;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            ++line;
+            if (at != At::value || open.empty()) {
+                at = At::lineStart;
+                open.clear();
+                closers.clear();
+            }
+            continue;
+        }
+        if (at == At::rest || c == ' ' || c == '\t' || c == '\r') continue;
+        if (c == '#') {
+            while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+            continue;
+        }
+        switch (at) {
+        case At::lineStart:
+            if (c == '[') {
+                at = At::header;
+                depth = 1;
+                if (i + 1 < text.size() && text[i + 1] == '[') ++i;
+                break;
+            }
+            at = At::key;
+            depth = header + 1;
+            --i;  // read it again as the key's first character
+            break;
+        case At::header:
+            if (c == '.') ++depth;
+            if (c == '"' || c == '\'') i = skipString(text, i, line);
+            if (c == ']') {
+                header = depth;
+                at = At::rest;
+            }
+            break;
+        case At::key:
+            if (c == '.') ++depth;
+            if (c == '"' || c == '\'') i = skipString(text, i, line);
+            if (c == '=') at = At::value;
+            if (c == '}' && !closers.empty() && closers.back() == '}') {  // an empty inline table
+                depth = open.back();
+                open.pop_back();
+                closers.pop_back();
+                at = At::value;
+            }
+            break;
+        case At::value:
+            if (c == '"' || c == '\'') {
+                i = skipString(text, i, line);
+            } else if (c == '[' || c == '{') {
+                open.push_back(depth);
+                closers.push_back(c == '[' ? ']' : '}');
+                ++depth;
+                if (c == '{') at = At::key;
+            } else if (!closers.empty() && c == closers.back()) {
+                depth = open.back();
+                open.pop_back();
+                closers.pop_back();
+            } else if (c == ',' && !closers.empty() && closers.back() == '}') {
+                depth = open.back() + 1;
+                at = At::key;
+            }
+            break;
+        case At::rest: break;
+        }
+        if (depth > deepest.depth) deepest = {depth, line};
+    }
+    return deepest;
+}
+
+// The first two parts of a table header line ("[devices.\"A\".x]" gives
+// devices, A), or nothing when the line is no header that can be read so far.
+std::optional<std::vector<std::string>> headerParts(std::string_view line) {
+    const auto blank = [&] {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    };
+    blank();
+    if (!line.starts_with('[')) return std::nullopt;
+    line.remove_prefix(line.starts_with("[[") ? 2 : 1);
+    std::vector<std::string> parts;
+    for (;;) {
+        blank();
+        std::string part;
+        if (line.starts_with('"') || line.starts_with('\'')) {
+            const char quote = line.front();
+            std::size_t j = 1;
+            for (; j < line.size() && line[j] != quote; ++j) {
+                if (quote == '"' && line[j] == '\\' && j + 1 < line.size()) ++j;
+                part += line[j];
+            }
+            if (j >= line.size()) return std::nullopt;
+            line.remove_prefix(j + 1);
+        } else {
+            while (!line.empty() && (std::isalnum(static_cast<unsigned char>(line.front())) ||
+                                        line.front() == '_' || line.front() == '-')) {
+                part += line.front();
+                line.remove_prefix(1);
+            }
+            if (part.empty()) return std::nullopt;
+        }
+        parts.push_back(std::move(part));
+        blank();
+        if (parts.size() == 2 && (line.starts_with('.') || line.starts_with(']'))) return parts;
+        if (line.starts_with('.')) {
+            line.remove_prefix(1);
+            continue;
+        }
+        if (line.starts_with(']')) return parts;
+        return std::nullopt;
+    }
+}
+
+// The devices a file that is not valid TOML names, each broken with the
+// file's problem; when they cannot be told (the devices table is written
+// another way than [devices.<name>] headers, or none is found), every name.
+DeviceConfig brokenFile(std::string_view text, const std::string& problem) {
+    DeviceConfig config;
+    config.problems.push_back(problem);
+    bool cannotTell = false;
+    std::int64_t line = 0;
+    std::size_t from = 0;
+    while (from <= text.size() && !cannotTell) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        const std::string_view row = text.substr(from, end - from);
+        from = end + 1;
+        ++line;
+        const auto parts = headerParts(row);
+        if (parts && parts->size() >= 2 && (*parts)[0] == "devices") {
+            if (config.entries.empty() || config.entries.back().name != (*parts)[1]) {
+                DeviceEntry entry;
+                entry.name = (*parts)[1];
+                entry.line = static_cast<std::int32_t>(line);
+                config.entries.push_back(std::move(entry));
+            }
+            continue;
+        }
+        // Anything else that may speak of devices: [devices], devices = {...},
+        // devices.A.service = ..., or a header too broken to read.
+        const auto word = row.find("devices");
+        if (word != std::string_view::npos && row.find_first_not_of(" \t") == std::min(word, row.find('['))) {
+            cannotTell = true;
+        }
+    }
+    if (cannotTell || config.entries.empty()) {
+        config.entries.clear();
+        config.anyNameProblem = problem;
+        return config;
+    }
+    std::ranges::sort(config.entries, {}, &DeviceEntry::name);
+    // (std::ranges::unique's result is beyond clang 14 with this libstdc++.)
+    config.entries.erase(std::unique(config.entries.begin(), config.entries.end(),
+                             [](const DeviceEntry& a, const DeviceEntry& b) { return a.name == b.name; }),
+        config.entries.end());
+    for (DeviceEntry& entry : config.entries) entry.problem = problem;
+    return config;
+}
+
+// The text of a configuration file, or why it cannot be read. Only a regular
+// file is opened (never a FIFO that would block, or a device that never
+// ends), and only its first maxConfigBytes are read.
+struct FileText {
+    bool absent = false;
+    std::string text;
+    std::string problem;
+};
+FileText readConfigFile(const std::filesystem::path& path) {
+    const std::string name = path.string();
+    FileText result;
+    const auto failed = [&](int error, std::string_view doing) {
+        switch (error) {
+        case ENOENT: result.absent = true; break;
+        case ELOOP: result.problem = name + ": its symbolic links lead round in a loop"; break;
+        case ENOTDIR: result.problem = name + ": a part of the path is not a folder"; break;
+        case EACCES:
+            result.problem = name + ": this user may not read it (" + std::strerror(error) + ")";
+            break;
+        default:
+            result.problem = name + ": cannot " + std::string(doing) + " it (" + std::strerror(error) + ")";
+        }
+        return result;
+    };
+    const auto notAFile = [&](mode_t mode) {
+        const char* kind = S_ISDIR(mode)    ? "is a folder"
+                           : S_ISFIFO(mode) ? "is a named pipe (FIFO)"
+                           : S_ISCHR(mode)  ? "is a character device"
+                           : S_ISBLK(mode)  ? "is a block device"
+                           : S_ISSOCK(mode) ? "is a socket"
+                                            : "is a special file";
+        result.problem = name + ": " + kind + ", not a file; a device configuration must be a regular file";
+        return result;
+    };
+    const auto tooBig = [&](std::uintmax_t size, const char* atLeast) {
+        result.problem = name + ": is " + atLeast + std::to_string(size) + " bytes, more than the " +
+                         std::to_string(maxConfigBytes) + " a device configuration may have";
+        return result;
+    };
+    struct stat info {};
+    if (::stat(name.c_str(), &info) != 0) return failed(errno, "look up");
+    if (!S_ISREG(info.st_mode)) return notAFile(info.st_mode);
+    if (static_cast<std::uintmax_t>(info.st_size) > maxConfigBytes)
+        return tooBig(static_cast<std::uintmax_t>(info.st_size), "");
+    // Not blocking, and checked again once open: the path may have been
+    // replaced by a FIFO or a device since it was looked up.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return failed(errno, "open");
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return notAFile(info.st_mode);
+    }
+    std::string text(maxConfigBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return failed(error, "read");
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got > maxConfigBytes) return tooBig(got, "at least ");  // it grew while read
+    text.resize(got);
+    result.text = std::move(text);
+    return result;
+}
+
 }  // namespace
 
 const DeviceEntry* DeviceConfig::find(std::string_view name) const {
-    const auto it = std::ranges::find(entries, name, &DeviceEntry::name);
-    return it == entries.end() ? nullptr : &*it;
+    const auto it = std::ranges::lower_bound(entries, name, {}, &DeviceEntry::name);
+    return it == entries.end() || it->name != name ? nullptr : &*it;
 }
 
 void DeviceConfig::merge(DeviceConfig later) {
-    for (DeviceEntry& entry : later.entries) {
-        const auto it = std::ranges::find(entries, entry.name, &DeviceEntry::name);
-        if (it != entries.end()) {
-            *it = std::move(entry);
+    if (!later.anyNameProblem.empty()) {
+        // That file may have replaced any of these entries.
+        for (DeviceEntry& entry : entries) {
+            if (entry.problem.empty()) entry.problem = later.anyNameProblem;
+        }
+        anyNameProblem = later.anyNameProblem;
+    }
+    // Both lists are in name order: one pass, the later entry winning a tie.
+    std::vector<DeviceEntry> merged;
+    merged.reserve(entries.size() + later.entries.size());
+    auto a = entries.begin();
+    auto b = later.entries.begin();
+    while (a != entries.end() || b != later.entries.end()) {
+        if (b == later.entries.end() || (a != entries.end() && a->name < b->name)) {
+            merged.push_back(std::move(*a++));
         } else {
-            entries.push_back(std::move(entry));
+            if (a != entries.end() && a->name == b->name) ++a;
+            merged.push_back(std::move(*b++));
         }
     }
-    std::ranges::sort(entries, {}, &DeviceEntry::name);
+    entries = std::move(merged);
     for (std::string& problem : later.problems) problems.push_back(std::move(problem));
 }
 
 DeviceConfig parseDeviceConfig(
     std::string_view text, const std::string& file, std::span<const std::string_view> commandSets) {
     DeviceConfig config;
+    if (const Nesting nesting = deepestNesting(text); nesting.depth > maxConfigDepth) {
+        return brokenFile(text, at(file, nesting.line) + ": tables nested more than " +
+                                    std::to_string(maxConfigDepth) +
+                                    " levels deep (a device entry needs three); the file is not read");
+    }
     toml::table root;
     try {
         root = toml::parse(text, file);
     } catch (const toml::parse_error& e) {
-        config.problems.push_back(file + ":" + std::to_string(e.source().begin.line) +
-                                  ": not valid TOML: " + std::string(e.description()));
-        return config;
+        // The parser's wording may quote the text it stopped at.
+        std::string why = quotedExcerpt(e.description(), 200);
+        return brokenFile(text, at(file, static_cast<std::int64_t>(e.source().begin.line)) +
+                                    ": not valid TOML: " + why.substr(1, why.size() - 2));
     }
+    // A few are told one by one; a file full of them is no device configuration.
+    constexpr std::size_t toldKeys = 10;
+    std::size_t strayKeys = 0;
     for (auto&& [name, node] : root) {
-        if (name.str() != "devices") {
+        if (name.str() != "devices" && ++strayKeys <= toldKeys) {
             config.problems.push_back(file + ":" + std::to_string(node.source().begin.line) +
                                       ": unknown key " + inQuotes(name.str()) +
                                       " (devices are tables under [devices])");
         }
+    }
+    if (strayKeys > toldKeys) {
+        config.problems.push_back(
+            file + ": " + std::to_string(strayKeys - toldKeys) + " more unknown keys outside [devices]");
     }
     const toml::node* devices = root.get("devices");
     if (devices == nullptr) return config;
@@ -312,22 +623,21 @@ ConfigPlaces configPlaces(const std::function<const char*(const char*)>& environ
 DeviceConfig loadDeviceConfig(const ConfigPlaces& places, std::span<const std::string_view> commandSets) {
     DeviceConfig config;
     const auto readFile = [&](const std::filesystem::path& path, bool mustExist) {
-        std::error_code error;
-        if (!std::filesystem::exists(path, error)) {
-            if (mustExist) {
-                config.problems.push_back(
-                    path.string() + ": the device configuration named by LDT_DEVICE_CONFIG does not exist");
-            }
+        FileText file = readConfigFile(path);
+        if (file.absent && !mustExist) return;
+        if (file.absent) {
+            file.problem =
+                path.string() + ": the device configuration named by LDT_DEVICE_CONFIG does not exist";
+        }
+        if (!file.problem.empty()) {
+            // The devices it would have configured cannot be known.
+            DeviceConfig unread;
+            unread.problems.push_back(file.problem);
+            unread.anyNameProblem = file.problem;
+            config.merge(std::move(unread));
             return;
         }
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (!in.good() && !in.eof()) {
-            config.problems.push_back(path.string() + ": cannot be read");
-            return;
-        }
-        config.merge(parseDeviceConfig(text.str(), path.string(), commandSets));
+        config.merge(parseDeviceConfig(file.text, path.string(), commandSets));
     };
     for (const auto& path : places.optional) readFile(path, false);
     if (places.required) readFile(*places.required, true);

@@ -9,8 +9,9 @@
 //   command-set = "DM-D"          # serial: a command set's name; default "DM-D"
 //   rows = 2                      # serial: 1..4; default 2
 //   columns = 20                  # serial: 1..40; default 20
+//   allow-console = false         # serial: drive a port that is the machine's console; default false
 //   profile = "DM-D202"           # simulated: a built-in profile; default "TQN730"
-//   trace = "/tmp/ldt-trace.log"  # any device: trace its calls to this file; off when absent
+//   trace = "/run/user/1000/ldt-trace.log"  # any device: trace its calls to this file; off when absent
 //   character-set = 437           # any device: the CharacterSet it opens with (one it lists);
 //                                 # default 997 (Unicode) where the display takes it
 // Files are read in this order, a later entry replacing an earlier one of
@@ -19,10 +20,20 @@
 // file named by LDT_DEVICE_CONFIG. The first two may be absent; a file named
 // by the variable must exist.
 //
-// Every problem is a message "<file>:<line>: <what is wrong>". A problem in
-// one device's entry makes that entry broken: its name still exists (so
-// Open can say why it fails) but carries the problem. A file that cannot be
-// read or parsed, or a key outside [devices], is a problem of the whole file.
+// Every problem is a message "<file>:<line>: <what is wrong>", quoting what
+// the file says short and escaped (device/Excerpt.h). A problem in one
+// device's entry makes that entry broken: its name still exists (so Open can
+// say why it fails) but carries the problem. A key outside [devices] is a
+// problem of the whole file. A file that cannot be read or parsed breaks the
+// devices it names, as far as they can be found in it; when they cannot be
+// told, it breaks every device name that no later file configures, so that
+// a display the technician wired is never quietly replaced by a simulation.
+//
+// Only regular files of at most maxConfigBytes are read (a FIFO, a device or
+// a folder is refused with its own message, never read or waited on), and a
+// file whose tables nest deeper than maxConfigDepth is refused before the
+// TOML parser, which recurses once per level, sees it. Reading and merging
+// take time in proportion to the files' size.
 //
 // Plain values and pure functions, except load(), which reads the files and
 // the environment. Safe from any thread.
@@ -52,17 +63,28 @@ struct DeviceEntry {
     std::string commandSet = "DM-D";
     std::int32_t rows = 2;
     std::int32_t columns = 20;
+    bool allowConsole = false;
     std::optional<std::int32_t> characterSet;  // nothing: the display's own initial set
     std::string trace;                         // empty: not traced
     std::string problem;                       // empty: sound; else "<file>:<line>: <what is wrong>"
 };
 
+// The largest configuration file read, and the deepest nesting of tables
+// and values accepted in one (a device entry needs three levels).
+constexpr std::uintmax_t maxConfigBytes = std::uintmax_t{4} * 1024 * 1024;
+constexpr std::size_t maxConfigDepth = 16;
+
 struct DeviceConfig {
     std::vector<DeviceEntry> entries;   // one per device name, in name order
     std::vector<std::string> problems;  // of whole files, "<file>[:<line>]: <what is wrong>"
+    // Not empty when a file that could not be read may have named any device:
+    // then every name without an entry is broken with this problem.
+    std::string anyNameProblem;
 
     const DeviceEntry* find(std::string_view name) const;
-    // Adds another file's configuration: its entries replace those of the same name.
+    // Adds another file's configuration: its entries replace those of the
+    // same name, and a file that may have named any device breaks every entry
+    // read before it.
     void merge(DeviceConfig later);
 };
 

@@ -447,6 +447,8 @@ std::int32_t LineDisplayControl::open(const std::u16string& deviceName) {
         service.reset();
     }
     if (!service) return OPOS_E_NOSERVICE;
+    // The device works without its trace, but the technician who asked for one hears why it is off.
+    if (const std::string why = registry_->traceProblemOf(nameUtf8); !why.empty()) report("Open", why);
     const model::DeviceProfile profile = service->profile();
     session_ = std::make_unique<Session>(profile, nameUtf8, std::move(service));
     return OPOS_SUCCESS;
@@ -458,12 +460,19 @@ std::int32_t LineDisplayControl::claimDevice(std::int32_t timeout) {
     if (session_->claim.held()) return OPOS_SUCCESS;
     // One timeout for both steps: the device name's claim, then the device.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
-    if (!session_->claim.acquireWithin(std::chrono::milliseconds(timeout))) return OPOS_E_TIMEOUT;
-    auto left = std::chrono::milliseconds(-1);
-    if (timeout >= 0) {
-        left = std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
+    const auto timeLeft = [&] {
+        if (timeout < 0) return std::chrono::milliseconds(-1);
+        return std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
                                                           deadline - std::chrono::steady_clock::now()));
+    };
+    if (!session_->claim.tryAcquire()) {
+        // Waiting for another console is ordinary; a claim squatted by another
+        // user, or by something that is no console, is said before the wait.
+        if (const std::string who = session_->claim.foreignHolder(); !who.empty())
+            report("ClaimDevice waits", "the claim of this device is " + who);
+        if (!session_->claim.acquireWithin(timeLeft())) return OPOS_E_TIMEOUT;
     }
+    const auto left = timeLeft();
     try {
         session_->channel.call([left](ServiceObject& so) { so.claim(left); });
     } catch (...) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,12 +26,19 @@ public:
     using Factory = std::function<std::unique_ptr<ServiceObject>()>;
 
     // Adds or replaces the service for a device name, with the trace its
-    // calls go to (none: not traced).
-    void add(std::string name, Factory factory, std::shared_ptr<Trace> trace = nullptr);
-    // The factory for a device name, or nullptr when the name is not configured.
+    // calls go to (none: not traced) or why its configured trace is off.
+    void add(std::string name, Factory factory, std::shared_ptr<Trace> trace = nullptr,
+        std::string traceProblem = {});
+    // Serves every name that has no service of its own (none: such a name
+    // does not exist).
+    void addFallback(Factory factory);
+    // The factory for a device name (or the fallback), or nullptr when the
+    // name is not configured.
     const Factory* find(std::string_view name) const;
     // The trace of a device name, or nullptr when it has none.
     std::shared_ptr<Trace> traceOf(std::string_view name) const;
+    // Why the configured trace of a device name is off; empty when it is not.
+    std::string traceProblemOf(std::string_view name) const;
     // Copies every device of another registry into this one, replacing those
     // of the same name.
     void addAll(const DeviceRegistry& other);
@@ -42,8 +50,10 @@ private:
     struct Entry {
         Factory factory;
         std::shared_ptr<Trace> trace;
+        std::string traceProblem;
     };
     std::map<std::string, Entry, std::less<>> entries_;
+    std::optional<Factory> fallback_;
 };
 
 }  // namespace device

@@ -1,11 +1,20 @@
 #include "device/Trace.h"
 
+#include "device/Excerpt.h"
 #include "model/Hex.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <stdexcept>
 
 namespace device {
@@ -30,14 +39,41 @@ std::string timestamp() {
 }  // namespace
 
 Trace::Trace(std::string path) : path_(std::move(path)) {
-    file_ = std::fopen(path_.c_str(), "a");
-    if (file_ == nullptr) {
-        throw std::runtime_error("cannot open the trace file " + path_ + ": " + std::strerror(errno));
+    const auto refuse = [&](const std::string& why) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        throw std::runtime_error("cannot open the trace file " + quotedExcerpt(path_, 200) + ": " + why);
+    };
+#ifdef _WIN32
+    // Windows has neither planted links in a shared folder nor FIFOs by name.
+    fd_ = ::_open(path_.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd_ < 0) refuse(std::strerror(errno));
+#else
+    // No link followed, no FIFO waited on, nothing more than the user may read.
+    fd_ = ::open(
+        path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        const int error = errno;
+        if (error == ELOOP) refuse("it is a symbolic link, and a trace is never written through one");
+        if (error == ENXIO) refuse("it is a named pipe (FIFO), not a file");
+        refuse(std::strerror(error));
     }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) refuse(std::strerror(errno));
+    if (!S_ISREG(info.st_mode)) refuse("it is not a regular file (a FIFO, a device or a socket)");
+    if (info.st_uid != ::geteuid()) {
+        refuse("it belongs to another user (uid " + std::to_string(info.st_uid) +
+               "), who could read or replace what it traces");
+    }
+    if (info.st_nlink != 1) {
+        refuse("it has " + std::to_string(info.st_nlink) +
+               " names (hard links); another name may be a file the trace must not fill");
+    }
+#endif
 }
 
 Trace::~Trace() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 void Trace::call(std::string_view device, std::string_view operation, std::string_view arguments,
@@ -57,8 +93,40 @@ void Trace::note(std::string_view device, std::string_view text) { line(device, 
 void Trace::line(std::string_view device, std::string_view text) {
     const std::string whole = timestamp() + " " + std::string(device) + " " + std::string(text) + "\n";
     std::lock_guard lock(mutex_);
-    std::fwrite(whole.data(), 1, whole.size(), file_);
-    std::fflush(file_);
+    if (lost_ > 0) {
+        const std::string gap = timestamp() + " " + std::string(device) + " " + std::to_string(lost_) +
+                                " trace lines could not be written (" + lostWhy_ + ")\n";
+        if (append(gap)) lost_ = 0;
+    }
+    if (lost_ == 0 && append(whole)) return;
+    if (lost_++ == 0) {
+        lostWhy_ = std::strerror(errno);
+        std::cerr << "trace file " << quotedExcerpt(path_, 200) << ": cannot write (" << lostWhy_
+                  << "); lines are lost until it can be written again" << std::endl;
+    }
+}
+
+bool Trace::append(std::string_view text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd_, text.data() + written, text.size() - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        const int error = n < 0 ? errno : ENOSPC;
+        // Cut off the part that went out, so that no line is left half-written.
+        if (written > 0) {
+            const off_t end = ::lseek(fd_, 0, SEEK_END);
+            // If even that fails, the half line stays; the report says writing failed.
+            if (end >= static_cast<off_t>(written) &&
+                ::ftruncate(fd_, end - static_cast<off_t>(written)) != 0) {}
+        }
+        errno = error;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace device

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <system_error>
 #include <thread>
@@ -42,9 +43,19 @@ PtyServer::PtyServer(Options options) : options_(std::move(options)) {
             fail("link " + options_.link + " exists and is not a symbolic link");
         }
         // A terminal's /dev/pts entry goes when its server closes it: a link
-        // to one that is still there belongs to a display being served.
+        // to one that is still there belongs to a display being served. A
+        // link to anything else is not one of ours (someone may have planted
+        // it where the runtime folder is shared): it is left alone, and said so.
         struct stat target {};
         if (stat(options_.link.c_str(), &target) == 0) {
+            std::string to(PATH_MAX, '\0');
+            const ssize_t n = readlink(options_.link.c_str(), to.data(), to.size() - 1);
+            to.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+            errno = EEXIST;
+            if (!S_ISCHR(target.st_mode) || !to.starts_with("/dev/pts/")) {
+                fail("link " + options_.link + " leads to " + to +
+                     ", which is no virtual display's terminal; it is not replaced");
+            }
             errno = EBUSY;
             fail("link " + options_.link + " is in use by a running display (it leads to an open terminal)");
         }

@@ -17,11 +17,13 @@
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -129,14 +131,30 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
     window.activateWindow();
 
     // The reader thread owns the pty; the display is fed on the window's
-    // thread, which alone touches it once the window is up.
+    // thread, which alone touches it once the window is up. One piece is in
+    // flight at a time: the reader waits until the window has taken it, so
+    // it reads no faster than the window draws, nothing piles up in memory,
+    // and a fast writer is slowed by the pty's own flow control.
+    std::mutex mutex;
+    std::condition_variable taken;
+    bool inFlight = false;
     std::thread reader([&] {
         while (!stopRequested) {
             std::string bytes = server.readFor(std::chrono::milliseconds(100));
             if (bytes.empty()) continue;
-            QMetaObject::invokeMethod(&window, [&window, &display, bytes = std::move(bytes)] {
+            {
+                const std::lock_guard lock(mutex);
+                inFlight = true;
+            }
+            QMetaObject::invokeMethod(&window, [&, bytes = std::move(bytes)] {
                 if (display.feed(bytes)) window.showScreen(display);
+                const std::lock_guard lock(mutex);
+                inFlight = false;
+                taken.notify_one();
             });
+            // Stopping is asked without a notification: look now and then.
+            std::unique_lock lock(mutex);
+            while (inFlight && !stopRequested) taken.wait_for(lock, std::chrono::milliseconds(100));
         }
     });
     QTimer stopPoll;

@@ -4,6 +4,9 @@
 # the tests that need a real X server under an Xvfb that CTest starts, and
 # the short soak test. Then, each skippable:
 #   static checks      formatting and clang-tidy (LDT_SKIP_STYLE=1 skips)
+#   Debian package     scripts/package.sh builds it and checks it with lintian,
+#                      scripts/package-test.sh installs, runs and removes it
+#                      (LDT_SKIP_PACKAGE=1)
 #   fuzzing            each fuzz target for a fixed number of inputs (LDT_SKIP_FUZZ=1)
 #   Windows            scripts/windows.sh: cross-compiled 64- and 32-bit, the
 #                      64-bit tests under Wine (LDT_SKIP_WINDOWS=1)
@@ -54,6 +57,12 @@ sanitized() {
 
 stage "build and test" normal
 if [ "${LDT_SKIP_STYLE:-0}" != 1 ]; then stage "static checks" "$here/scripts/check-style.sh" "$here/build"; fi
+package() {
+  local deb
+  deb="$("$here/scripts/package.sh" | tee /dev/stderr | tail -n 1)"
+  "$here/scripts/package-test.sh" "$deb"
+}
+if [ "${LDT_SKIP_PACKAGE:-0}" != 1 ]; then stage "Debian package" package; fi
 if [ "${LDT_SKIP_FUZZ:-0}" != 1 ]; then stage "fuzzing" "$here/scripts/fuzz.sh"; fi
 if [ "${LDT_SKIP_WINDOWS:-0}" != 1 ]; then stage "Windows build, tested under Wine" "$here/scripts/windows.sh"; fi
 if [ "${LDT_SKIP_SANITIZE:-0}" != 1 ]; then stage "sanitizer build" sanitized; fi

@@ -15,6 +15,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 namespace serial {
@@ -139,6 +140,22 @@ int openLibserialport(const std::string& path, sp_port* sp, std::int32_t baud) {
 
 }  // namespace
 
+std::string consoleUse(const std::string& path) {
+    struct stat port {};
+    if (::stat(path.c_str(), &port) != 0 || !S_ISCHR(port.st_mode)) return {};
+    const auto same = [&](const std::string& device) {
+        struct stat other {};
+        return ::stat(device.c_str(), &other) == 0 && S_ISCHR(other.st_mode) && other.st_rdev == port.st_rdev;
+    };
+    if (same("/dev/console")) return "it is the machine's console (/dev/console)";
+    std::ifstream active("/sys/class/tty/console/active");
+    for (std::string name; active >> name;) {
+        if (name.find('/') == std::string::npos && same("/dev/" + name))
+            return "the kernel writes its console to it (" + name + ")";
+    }
+    return {};
+}
+
 std::unique_ptr<Port> Port::open(
     const std::string& path, std::int32_t baud, std::chrono::milliseconds timeout) {
     const auto speed = std::ranges::find(speeds, baud, &Speed::baud);
@@ -151,6 +168,15 @@ std::unique_ptr<Port> Port::open(
         try {
             struct stat info {};
             if (::stat(path.c_str(), &info) != 0) fail(path, errno, "look up");
+            if (!S_ISCHR(info.st_mode)) {
+                const char* kind = S_ISFIFO(info.st_mode)   ? "a named pipe (FIFO)"
+                                   : S_ISSOCK(info.st_mode) ? "a socket"
+                                   : S_ISDIR(info.st_mode)  ? "a folder"
+                                   : S_ISREG(info.st_mode)  ? "a regular file"
+                                                            : "no character device";
+                throw PortError(PortFailure::other,
+                    "serial port " + path + " is " + kind + ", not a serial port (a character device)");
+            }
             sp_port* sp = nullptr;
             if (sp_get_port_by_name(path.c_str(), &sp) == SP_OK) {
                 try {

@@ -40,6 +40,11 @@ private:
     PortFailure kind_;
 };
 
+// Why a port must not be driven unasked: it is the machine's console
+// (/dev/console, or a port the kernel writes its console to, as listed in
+// /sys/class/tty/console/active); empty when it is neither.
+std::string consoleUse(const std::string& path);
+
 class Port {
 public:
     // Opens and locks the port, raw 8N1 without flow control at the baud

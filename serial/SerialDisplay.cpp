@@ -85,6 +85,13 @@ SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Tr
 }
 
 void SerialDisplay::openPort(std::chrono::milliseconds timeout, bool claiming) {
+    // Raw mode and display commands on the console would garble what the
+    // machine tells its operator: only when the configuration asks for it.
+    if (const std::string why = consoleUse(settings_.port); !why.empty() && !settings_.allowConsole) {
+        throw device::DeviceFailure(display::OPOS_E_NOHARDWARE,
+            "serial port " + settings_.port + " is not used: " + why +
+                "; say allow-console = true in its device configuration to use it all the same");
+    }
     try {
         port_ = Port::open(settings_.port, settings_.baud, timeout);
         initialised_ = false;

@@ -7,13 +7,14 @@
 namespace app::qt {
 namespace {
 
-// The 32-pixel image, drawn with antialiasing: a pole display on its foot,
-// dark glass, two rows of dots with a soft halo round a bright core.
-QPixmap drawLarge() {
-    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+// The image in 32 units, drawn with antialiasing: a pole display on its
+// foot, dark glass, two rows of dots with a soft halo round a bright core.
+QImage drawLarge(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x5a, 0x63, 0x6e));
     p.drawRect(QRectF(14, 18, 4, 10));
@@ -33,12 +34,12 @@ QPixmap drawLarge() {
         }
     }
     p.end();
-    return QPixmap::fromImage(image);
+    return image;
 }
 
 // The 16-pixel image, pixel by pixel so that it stays crisp and symmetric:
 // one pixel per dot with a dark pixel between neighbours.
-QPixmap drawSmall() {
+QImage drawSmall() {
     QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
@@ -50,16 +51,20 @@ QPixmap drawSmall() {
         for (int col = 0; col < 5; ++col)
             p.fillRect(QRect(3 + 2 * col, row == 0 ? 4 : 6, 1, 1), QColor(0x90, 0xff, 0xc8));
     p.end();
-    return QPixmap::fromImage(image);
+    return image;
 }
 
 }  // namespace
 
 QIcon applicationIcon() {
     QIcon icon;
-    icon.addPixmap(drawSmall());
-    icon.addPixmap(drawLarge());
+    icon.addPixmap(QPixmap::fromImage(drawSmall()));
+    icon.addPixmap(QPixmap::fromImage(drawLarge(32)));
     return icon;
+}
+
+QImage applicationIconImage(int size) {
+    return size <= 16 ? drawSmall().scaled(size, size) : drawLarge(size);
 }
 
 }  // namespace app::qt

@@ -1,5 +1,6 @@
 #include "emulator/qt/DisplayWindow.h"
 
+#include "emulator/qt/PanelIcon.h"
 #include "model/Hex.h"
 
 #include <QFontDatabase>
@@ -11,6 +12,7 @@ namespace emulator::qt {
 DisplayWindow::DisplayWindow(QWidget* parent)
     : QWidget(parent), panel_(new Panel(this)), line_(new QLabel(this)), faults_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Virtual line display"));
+    setWindowIcon(virtualDisplayIcon());
     // The panel's housing: dark, with the status line in a quiet grey.
     QPalette housing = palette();
     housing.setColor(QPalette::Window, QColor(18, 20, 20));

@@ -93,9 +93,29 @@ TEST(DeviceSetup, anUnwritableTraceIsAProblemAndTheDeviceStillWorks) {
     ASSERT_EQ(setup.problems.size(), 1u);
     EXPECT_NE(setup.problems[0].find(
                   "devices.toml:1: device \"" + name +
-                  "\": cannot open the trace file /nonexistent/dir/t.log: No such file or directory"),
+                  "\": cannot open the trace file \"/nonexistent/dir/t.log\": No such file or directory"),
         std::string::npos)
         << setup.problems[0];
+    // Told again where the technician is looking when the device is opened.
     Driver d(name, setup.registry);
-    EXPECT_TRUE(d.openClaimEnable());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(d.open(), OPOS_SUCCESS);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(setup.problems[0]), std::string::npos);
+    EXPECT_EQ(d.call("ClaimDevice", {I(1000)}), OPOS_SUCCESS);
+    EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_SUCCESS);
+}
+
+TEST(DeviceSetup, aFileThatCannotBeReadGivesNoServiceForEveryNameTheBuiltInOnesIncluded) {
+    serialtest::TempDir dir;
+    std::ofstream(dir.path() / "devices.toml")
+        << "[devices]\nTQN730 = { service = \"serial\", port = /dev/ttyUSB0 }\n";
+    const auto setup =
+        app::setUpDevices(device::loadDeviceConfig({{}, dir.path() / "devices.toml"}, commandSets));
+    ASSERT_EQ(setup.problems.size(), 1u);
+    for (const std::string name : {"TQN730", "DM-D202", "Bench"}) {
+        Driver d(name, setup.registry);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(d.open(), OPOS_E_NOSERVICE) << name;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(setup.problems[0]), std::string::npos);
+    }
 }

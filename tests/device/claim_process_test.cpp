@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include "device/ClaimLock.h"
+
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 extern char** environ;
@@ -90,4 +96,65 @@ TEST(ClaimDevice, holderInAnotherProcessIsRefusedWhileWeHoldIt) {
     Holder holder(d.deviceName(), "TQN730");
     ASSERT_TRUE(holder.started());
     EXPECT_EQ(holder.firstLine(), "failed 0 112");
+}
+
+// A squatter binds the claim's name before the console: without listening
+// (this process), or listening as another user (a child that gives up root).
+TEST(ClaimDevice, aSquattedClaimCountsAsHeldElsewhereAndSaysWhoHoldsIt) {
+    const auto bindName = [](const std::string& name, bool listen) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, name.data(), name.size());
+        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), length) != 0 ||
+            (listen && ::listen(fd, 1) != 0))
+            return -1;
+        return fd;
+    };
+    struct Case {
+        bool otherUser;
+        std::string who;
+    };
+    for (const Case& c : {Case{false,
+                              "bound without listening, so not by a console, by user \"root\" (uid 0), "
+                              "process " +
+                                  std::to_string(::getpid())},
+             Case{true, "held by user \"nobody\" (uid 65534), process "}}) {
+        if (::geteuid() != 0) GTEST_SKIP() << "needs root to be a second user";
+        Driver d;
+        const std::string name = std::string(1, '\0') + device::claimName(d.deviceName());
+        int squatter = -1;
+        pid_t child = -1;
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        if (!c.otherUser) {
+            squatter = bindName(name, false);
+            ASSERT_GE(squatter, 0);
+        } else if ((child = ::fork()) == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0 || bindName(name, true) < 0) ::_exit(1);
+            (void)::write(ready[1], "x", 1);
+            for (;;) ::pause();
+        }
+        char byte = 0;
+        if (c.otherUser) {
+            ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        }
+        ::close(ready[0]);
+        ::close(ready[1]);
+
+        ASSERT_EQ(d.open(), OPOS_SUCCESS);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(d.call("ClaimDevice", {I(50)}), OPOS_E_TIMEOUT);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("ClaimDevice waits: the claim of this device is " + c.who), std::string::npos)
+            << err;
+        EXPECT_EQ(d.call("ClearText"), OPOS_E_CLAIMED);  // not 103: someone holds it
+        if (squatter >= 0) ::close(squatter);
+        if (child > 0) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        EXPECT_EQ(d.call("ClaimDevice", {I(1000)}), OPOS_SUCCESS);
+    }
 }

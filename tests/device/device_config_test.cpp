@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -79,7 +80,7 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
     const std::map<std::string, std::string> cases{
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nspeed = 9600\n",
             "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, "
-            "command-set, rows, columns, profile, character-set)"},
+            "command-set, rows, columns, allow-console, profile, character-set)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
             "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, "
             "19200, "
@@ -190,5 +191,110 @@ TEST(DeviceConfig, laterFilesOverrideEarlierOnesEntryByEntry) {
     EXPECT_EQ(
         missing.problems[0], (dir / "nope.toml").string() +
                                  ": the device configuration named by LDT_DEVICE_CONFIG does not exist");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(DeviceConfig, aFileNestedTooDeepIsRefusedBeforeParsingAndBreaksEveryName) {
+    const auto repeat = [](std::string_view part, std::size_t times) {
+        std::string text;
+        for (std::size_t i = 0; i < times; ++i) text += part;
+        return text;
+    };
+    // 70 KB of nesting each: a table header, a dotted key, arrays, inline
+    // tables with dotted keys. Parsed as they are, the first two end the
+    // process with a stack overflow.
+    const std::vector<std::string> texts{"# deep\n[a" + repeat(".a", 35'000) + "]\n",
+        "x = 1\n\na" + repeat(".a", 35'000) + " = 1\n", "x = " + repeat("[", 70'000) + "\n",
+        "x = " + repeat("{a.a.a.a = ", 10'000) + "1\n"};
+    for (const std::string& text : texts) {
+        const auto config = parse(text);
+        ASSERT_EQ(config.problems.size(), 1u);
+        EXPECT_TRUE(config.problems[0].starts_with("devices.toml:"));
+        EXPECT_NE(config.problems[0].find(": tables nested more than 16 levels deep"), std::string::npos)
+            << config.problems[0].substr(0, 200);
+        EXPECT_EQ(config.anyNameProblem, config.problems[0]);
+    }
+    EXPECT_TRUE(parse(texts[0]).problems[0].starts_with("devices.toml:2:"));
+    // Comments and strings that only look deep are no nesting.
+    const auto flat = parse(
+        "[devices.A]\nservice = \"simulated\"\n# [a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a]\n"
+        "trace = '''\n[a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a.a]'''\n");
+    EXPECT_TRUE(flat.problems.empty()) << flat.problems.front();
+}
+
+TEST(DeviceConfig, aHugeOrHostileValueIsQuotedShortAndEscaped) {
+    const std::string huge(5'000'000, 'x');
+    const std::map<std::string, std::string> cases{
+        {"[devices.A]\nservice = \"" + huge + "\"\n",
+            "devices.toml:2: device \"A\": service must be \"serial\" or \"simulated\", not \"" +
+                std::string(60, 'x') + "...\" (5000000 bytes)"},
+        {"[devices.\"A\\u001B[2J\\n\"]\nservice = \"parallel\"\n",
+            "devices.toml:2: device \"A\\u{1B}[2J\\n\": service must be \"serial\" or \"simulated\", not "
+            "\"parallel\""},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\\u0000x\"\n",
+            "devices.toml:3: device \"A\": the path \"/dev/ttyS0\\u{0}x\" contains a NUL character"},
+    };
+    for (const auto& [text, message] : cases) EXPECT_EQ(problemOf(text), message);
+}
+
+TEST(DeviceConfig, aFileThatIsNotValidTomlBreaksTheDevicesItNames) {
+    // The devices it names, as far as their headers can be read.
+    const auto named = parse(
+        "[devices.\"TQN730\"]\nservice = \"serial\"\nport = /dev/ttyUSB0\n[devices.Pole]\nservice = "
+        "\"serial\"\n");
+    ASSERT_EQ(named.problems.size(), 1u);
+    EXPECT_TRUE(named.problems[0].starts_with("devices.toml:3: not valid TOML: ")) << named.problems[0];
+    ASSERT_EQ(named.entries.size(), 2u);
+    for (const DeviceEntry& entry : named.entries) EXPECT_EQ(entry.problem, named.problems[0]);
+    EXPECT_NE(named.find("TQN730"), nullptr);
+    EXPECT_EQ(named.anyNameProblem, "");
+    // When they cannot be told, every name.
+    for (const std::string text : {"[devices]\nTQN730 = { service = serial }\n", "devices = [\n", "= 1\n"}) {
+        const auto config = parse(text);
+        EXPECT_TRUE(config.entries.empty());
+        ASSERT_EQ(config.problems.size(), 1u) << text;
+        EXPECT_EQ(config.anyNameProblem, config.problems[0]);
+    }
+    // An earlier file's entries are broken too: the broken file may have replaced them.
+    device::DeviceConfig merged = parse("[devices.A]\nservice = \"simulated\"\n");
+    merged.merge(parse("[devices]\nB = {\n"));
+    EXPECT_EQ(merged.find("A")->problem, merged.anyNameProblem);
+    merged.merge(parse("[devices.A]\nservice = \"simulated\"\n"));
+    EXPECT_EQ(merged.find("A")->problem, "");
+}
+
+TEST(DeviceConfig, onlyRegularFilesOfBoundedSizeAreReadEachOtherKindSaysWhat) {
+    char folder[] = "/tmp/ldt-config-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::filesystem::path dir(folder);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder");
+    std::filesystem::create_symlink(dir / "loop2", dir / "loop1");
+    std::filesystem::create_symlink(dir / "loop1", dir / "loop2");
+    std::ofstream(dir / "big.toml") << "# big\n";
+    std::filesystem::resize_file(dir / "big.toml", device::maxConfigBytes + 1);
+    const std::string notAFile = ", not a file; a device configuration must be a regular file";
+    const std::map<std::filesystem::path, std::string> cases{
+        {dir / "fifo", "is a named pipe (FIFO)" + notAFile},
+        {"/dev/zero", "is a character device" + notAFile},
+        {dir / "folder", "is a folder" + notAFile},
+        {dir / "loop1", "its symbolic links lead round in a loop"},
+        {dir / "big.toml", "is 4194305 bytes, more than the 4194304 a device configuration may have"},
+        {dir / "nope.toml", "the device configuration named by LDT_DEVICE_CONFIG does not exist"},
+    };
+    for (const auto& [path, why] : cases) {
+        // Each as the file LDT_DEVICE_CONFIG names and as an optional one.
+        for (const bool named : {true, false}) {
+            const auto config = named ? device::loadDeviceConfig({{}, path}, commandSets)
+                                      : device::loadDeviceConfig({{path}, std::nullopt}, commandSets);
+            if (!named && path.filename() == "nope.toml") {
+                EXPECT_TRUE(config.problems.empty());
+                continue;
+            }
+            ASSERT_EQ(config.problems.size(), 1u) << path;
+            EXPECT_EQ(config.problems[0], path.string() + ": " + why);
+            EXPECT_EQ(config.anyNameProblem, config.problems[0]);
+        }
+    }
     std::filesystem::remove_all(dir);
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 
 TEST(Claim, oneHolderPerNameAndOthersSeeItWithoutTakingIt) {
     device::ClaimLock first("PlatformTestDisplay"), second("PlatformTestDisplay"), other("PlatformTestOther");
@@ -24,4 +25,19 @@ TEST(Claim, oneHolderPerNameAndOthersSeeItWithoutTakingIt) {
     EXPECT_FALSE(second.heldElsewhere());
     EXPECT_TRUE(second.acquireWithin(std::chrono::milliseconds(1000)));
     EXPECT_TRUE(first.heldElsewhere());
+}
+
+TEST(Claim, longNamesAreHashedWholeSoDistinctNamesNeverShareALock) {
+    EXPECT_EQ(device::sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(device::sha256Hex(std::string(1000, 'a')),
+        "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3");
+    EXPECT_EQ(device::claimName("TQN730"), "LineDisplayTest.claim.TQN730");
+    const std::string stem(200, 'P');
+    device::ClaimLock first(stem + "1"), second(stem + "2"), again(stem + "1"), spaced("Kasse 1"),
+        other("Kasse_1");
+    ASSERT_TRUE(first.tryAcquire());
+    EXPECT_TRUE(second.tryAcquire());
+    EXPECT_FALSE(again.tryAcquire());
+    EXPECT_TRUE(spaced.tryAcquire());
+    EXPECT_TRUE(other.tryAcquire());
 }

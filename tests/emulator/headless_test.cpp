@@ -11,8 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -23,7 +26,8 @@ namespace {
 // The program with its standard output (and error) on a pipe.
 class Program {
 public:
-    explicit Program(std::vector<std::string> args) {
+    // `platform`: a Qt platform for a windowed run (none: no screen at all).
+    explicit Program(std::vector<std::string> args, const char* platform = nullptr) {
         int out[2];
         if (pipe(out) != 0) throw std::runtime_error("pipe");
         pid_ = fork();
@@ -35,6 +39,7 @@ public:
             // No screen of any kind: headless runs need none, and the others
             // must say that they have none.
             for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
+            if (platform != nullptr) setenv("QT_QPA_PLATFORM", platform, 1);
             std::vector<char*> argv{const_cast<char*>(VIRTUAL_DISPLAY_PATH)};
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
@@ -82,6 +87,7 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     const std::string& output() const { return output_; }
+    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
@@ -138,4 +144,51 @@ TEST(HeadlessProgram, refusesBadOptionsWithAReason) {
     Program noFolder({"--headless", "--link", "/nonexistent-folder/display"});
     EXPECT_EQ(noFolder.wait(), 1);
     EXPECT_TRUE(noFolder.waitFor("cannot serve the display: symlink /nonexistent-folder/display"));
+}
+
+// Without --baud the window still reads no faster than it draws: a writer
+// that floods it is held back by the pty, and the program's memory stays
+// flat instead of keeping everything the writer sent.
+TEST(WindowedProgram, aFastWriterIsHeldBackAndMemoryStaysFlat) {
+    char pattern[] = "/tmp/ldt-windowed-XXXXXX";
+    const fs::path folder = mkdtemp(pattern);
+    const fs::path link = folder / "display";
+    // A sanitizer build keeps freed memory in quarantine: keep that small,
+    // so that what is measured is what the program holds.
+    if (const char* asan = std::getenv("ASAN_OPTIONS"))
+        setenv("ASAN_OPTIONS", (std::string(asan) + ":quarantine_size_mb=1").c_str(), 1);
+    Program program({"--link", link.string()}, "offscreen");
+    ASSERT_TRUE(program.waitFor("link " + link.string() + "\n")) << program.output();
+    const auto residentKiB = [&] {
+        std::ifstream status("/proc/" + std::to_string(program.pid()) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
+        }
+        return -1L;
+    };
+    const int fd = ::open(link.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const std::string text(std::size_t{64} * 1024, 'A');
+    // The window up and drawing first: what it needs for that is no growth.
+    ASSERT_GT(::write(fd, text.data(), 4096), 0);
+    std::this_thread::sleep_for(500ms);
+    const long before = residentKiB();
+    std::size_t written = 0;
+    int heldBack = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (written < std::size_t{256} * 1024 * 1024 && std::chrono::steady_clock::now() < deadline) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n > 0) written += static_cast<std::size_t>(n);
+        if (n < 0 && errno == EAGAIN) {
+            ++heldBack;
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    const long after = residentKiB();
+    ::close(fd);
+    EXPECT_GT(heldBack, 0) << written << " bytes taken without ever holding the writer back";
+    EXPECT_LT(after - before, 8 * 1024)
+        << "grew from " << before << " KiB to " << after << " KiB after " << written << " bytes";
+    EXPECT_EQ(program.stop(SIGTERM), 0);
+    fs::remove_all(folder);
 }

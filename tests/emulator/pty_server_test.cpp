@@ -89,6 +89,15 @@ TEST(PtyServer, replacesAStaleLinkButNeverAFileOrARunningDisplaysLinkAndRemovesO
         fs::create_symlink("/dev/null", link);
     }
     EXPECT_EQ(fs::read_symlink(link), "/dev/null");
+    // Such a link (planted, say, under /tmp) is refused for what it is.
+    try {
+        emulator::PtyServer server({link.string(), 0});
+        FAIL() << "a link to /dev/null was taken";
+    } catch (const std::system_error& e) {
+        EXPECT_NE(std::string(e.what()).find("leads to /dev/null, which is no virtual display's terminal"),
+            std::string::npos)
+            << e.what();
+    }
     fs::remove(link);
 
     std::ofstream(link) << "the user's file";

@@ -57,7 +57,7 @@ const std::vector<Row>& script() {
 
 void runScript(const model::CommandSet& set, const std::function<const std::string&(const Row&)>& expected) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &set, 2, 20, 437});
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &set, 2, 20, false, 437});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     for (const Row& row : script()) {
@@ -80,7 +80,7 @@ TEST(SerialDisplay, cd5220SendsTheLeastBytesForEachOperation) {
 
 TEST(SerialDisplay, blinkFollowsTheWholeDisplayAndReverseEachCharacter) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &model::dmD(), 2, 20, 437});
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &model::dmD(), 2, 20, false, 437});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     pty.take();
@@ -120,7 +120,7 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
 
 TEST(SerialDisplay, externalHealthCheckLightsEveryCellThenPutsThePictureBack) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &model::dmD(), 2, 20, 437});
+    serial::SerialDisplay display({"test", pty.slavePath(), 115200, &model::dmD(), 2, 20, false, 437});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     display.apply(op::Text{U"HELLO"});

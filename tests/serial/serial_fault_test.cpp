@@ -10,9 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -28,7 +31,7 @@ namespace {
 Driver serialDriver(const std::string& port) {
     const std::string name = uniqueDeviceName("serial");
     auto registry = std::make_shared<device::DeviceRegistry>();
-    const serial::SerialSettings settings{name, port, 115200, &model::dmD(), 2, 20, 437};
+    const serial::SerialSettings settings{name, port, 115200, &model::dmD(), 2, 20, false, 437};
     registry->add(name, [settings] { return std::make_unique<serial::SerialDisplay>(settings); });
     return Driver(name, registry);
 }
@@ -238,4 +241,31 @@ TEST(SerialFaults, releaseAndCloseGiveThePortBack) {
     EXPECT_EQ(second.call("ClaimDevice", {I(100)}), OPOS_SUCCESS);
     ASSERT_EQ(second.call("Close"), OPOS_SUCCESS);
     EXPECT_EQ(first.call("ClaimDevice", {I(100)}), OPOS_SUCCESS);
+}
+
+TEST(SerialFaults, aPortThatIsNoSerialPortOrIsTheConsoleIsRefusedForWhatItIs) {
+    serialtest::TempDir dir;
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = (dir.path() / "socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, socketPath.c_str(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {fifo, "serial port " + fifo + " is a named pipe (FIFO), not a serial port (a character device)"},
+        {socketPath, "serial port " + socketPath + " is a socket, not a serial port (a character device)"},
+        {"/dev/console",
+            "serial port /dev/console is not used: it is the machine's console (/dev/console); say "
+            "allow-console = true in its device configuration to use it all the same"},
+    };
+    for (const auto& [port, why] : cases) {
+        Driver d = serialDriver(port);
+        ASSERT_EQ(d.open(), OPOS_SUCCESS);
+        std::string reason;
+        EXPECT_EQ(claimQuietly(d, 200, &reason), OPOS_E_NOHARDWARE) << port;
+        EXPECT_NE(reason.find(why), std::string::npos) << reason;
+    }
+    ::close(listener);
 }
