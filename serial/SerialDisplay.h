@@ -44,7 +44,7 @@ struct SerialSettings {
     const model::CommandSet* commandSet = &model::dmD();
     std::int32_t rows = 2;
     std::int32_t columns = 20;
-    bool allowConsole = false;                 // drive a port that is the machine's console (refused otherwise)
+    bool allowConsole = false;  // drive a port that is the machine's console (refused otherwise)
     std::optional<std::int32_t> characterSet;  // to open with; nothing: Unicode
 };
 
