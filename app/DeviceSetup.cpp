@@ -12,7 +12,7 @@
 
 namespace app {
 
-DeviceSetup setUpDevices(const device::DeviceConfig& config) {
+DeviceSetup setUpDevices(const device::DeviceConfig& config, const serial::WireTap& wireTap) {
     DeviceSetup setup;
     setup.problems = config.problems;
     auto registry = std::make_shared<device::DeviceRegistry>();
@@ -69,18 +69,20 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config) {
             entry.characterSet};
         registry->add(
             entry.name,
-            [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); }, trace,
-            traceProblem);
+            [settings, trace, wireTap] {
+                return std::make_unique<serial::SerialDisplay>(settings, trace, wireTap);
+            },
+            trace, traceProblem);
     }
     setup.registry = std::move(registry);
     return setup;
 }
 
-DeviceSetup setUpDevicesFromEnvironment() {
+DeviceSetup setUpDevicesFromEnvironment(const serial::WireTap& wireTap) {
     std::vector<std::string_view> names;
     for (const model::CommandSet& set : model::commandSets()) names.push_back(set.name);
     const auto places = device::configPlaces([](const char* name) { return std::getenv(name); });
-    return setUpDevices(device::loadDeviceConfig(places, names));
+    return setUpDevices(device::loadDeviceConfig(places, names), wireTap);
 }
 
 }  // namespace app

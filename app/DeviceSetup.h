@@ -8,6 +8,7 @@
 
 #include "device/DeviceConfig.h"
 #include "device/Registry.h"
+#include "serial/SerialDisplay.h"
 
 #include <memory>
 #include <string>
@@ -21,10 +22,11 @@ struct DeviceSetup {
 };
 
 // The registry for a configuration; problems are the configuration's file
-// and entry problems and any trace file that cannot be opened.
-DeviceSetup setUpDevices(const device::DeviceConfig& config);
+// and entry problems and any trace file that cannot be opened. Serial
+// displays hand the bytes they send to `wireTap` too, when one is given.
+DeviceSetup setUpDevices(const device::DeviceConfig& config, const serial::WireTap& wireTap = {});
 
 // The registry for the configuration files of this user and machine.
-DeviceSetup setUpDevicesFromEnvironment();
+DeviceSetup setUpDevicesFromEnvironment(const serial::WireTap& wireTap = {});
 
 }  // namespace app

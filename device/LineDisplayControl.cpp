@@ -1,9 +1,14 @@
 #include "device/LineDisplayControl.h"
 
 #include "display/DispatchError.h"
+#include "display/Literal.h"
 #include "display/ResultCodes.h"
 #include "model/CharacterSets.h"
 #include "model/Utf.h"
+
+#ifdef LDT_SEEDED_FAULTS
+#include "SeededFaults.h"
+#endif
 
 #include <array>
 #include <chrono>
@@ -102,22 +107,26 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
     const auto started = timed ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
     const Operation* op = display::findOperation(id);
     try {
+#ifdef LDT_SEEDED_FAULTS
+        // Test builds only: a seeded fault may answer instead of the rules, or change their answer.
+        const std::int32_t codeBefore = resultCode_;
+        const std::optional<Variant> seeded =
+            op ? SeededFaults::before(*this, *op, flags, args) : std::nullopt;
+        Variant result = seeded ? *seeded : invokeChecked(op, id, flags, args);
+        if (op && !seeded) SeededFaults::after(*this, *op, flags, args, result, codeBefore);
+#else
         Variant result = invokeChecked(op, id, flags, args);
+#endif
         if (trace_) {
-            std::string outcome;
-            if (op != nullptr && !op->isMethod && !(flags & display::invokePropertyPut)) {
-                outcome = result.describe();
-            } else {
-                const auto code = resultCode_;
-                outcome =
-                    std::to_string(code) + " " + std::string(display::resultCodeName(code).value_or("?"));
-            }
+            const bool isRead = op != nullptr && !op->isMethod && !(flags & display::invokePropertyPut);
+            const std::string outcome =
+                isRead ? display::literal(result) : display::resultLiteral(resultCode_);
             traceCall(op, id, flags, args, outcome, std::chrono::steady_clock::now() - started);
         }
         return result;
     } catch (const DispatchError& e) {
         if (trace_)
-            traceCall(op, id, flags, args, std::string("failed: ") + e.what(),
+            traceCall(op, id, flags, args, "error " + display::quotedLiteral(model::utf16(e.what())),
                 std::chrono::steady_clock::now() - started);
         throw;
     } catch (const std::exception& e) {
@@ -127,7 +136,8 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
         const std::string why =
             (op ? name(*op) : std::to_string(id)) + " failed inside the Line Display control: " + e.what();
         if (trace_)
-            traceCall(op, id, flags, args, "failed: " + why, std::chrono::steady_clock::now() - started);
+            traceCall(op, id, flags, args, "error " + display::quotedLiteral(model::utf16(why)),
+                std::chrono::steady_clock::now() - started);
         throw DispatchError(FailureKind::ControlFault, why);
     }
 }
@@ -135,14 +145,17 @@ Variant LineDisplayControl::invoke(display::DispId id, unsigned flags, std::span
 void LineDisplayControl::traceCall(const Operation* op, display::DispId id, unsigned flags,
     std::span<const Variant> args, const std::string& outcome,
     std::chrono::steady_clock::duration took) const {
-    std::string what = op ? name(*op) : "dispatch ID " + std::to_string(id);
-    if (flags & display::invokePropertyPut) what = "set " + what;
-    std::string arguments;
-    for (const Variant& arg : args) {
-        if (!arguments.empty()) arguments += ", ";
-        arguments += arg.describe();
+    // The line is a statement of the script language (see Trace.h); a call
+    // by a dispatch ID no operation has cannot be one and becomes a note.
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string.
+    std::string statement = op ? name(*op) : "call of dispatch ID " + std::to_string(id);
+    if (op && (flags & display::invokePropertyPut)) statement.append(" =");
+    for (const Variant& arg : args) statement.append(" ").append(display::literal(arg));
+    if (op == nullptr) {
+        trace_->note(deviceName_, statement.append(" -> ").append(outcome));
+        return;
     }
-    trace_->call(deviceName_, what, arguments, outcome, took);
+    trace_->call(deviceName_, statement, outcome, took);
 }
 
 void LineDisplayControl::report(std::string_view what, const std::string& reason) const {
@@ -153,21 +166,30 @@ void LineDisplayControl::report(std::string_view what, const std::string& reason
 
 template <typename F>
 std::int32_t LineDisplayControl::guarded(const Operation& op, F&& call) {
+    // Slow output that failed on the channel's thread since the last call
+    // counts before this call: the device may be gone.
+    if (session_) {
+        if (const auto failure = session_->channel.takeFailure()) deviceFailed("slow output", *failure);
+    }
     try {
         return call();
     } catch (const DeviceFailure& failure) {
         const std::int32_t code = failure.code();
-        report(name(op) + " gives " + std::to_string(code) + " " +
-                   std::string(display::resultCodeName(code).value_or("")),
-            failure.what());
-        if (session_ && session_->enabled && code == OPOS_E_OFFLINE) {
-            // What the device shows is what it showed before the failure:
-            // the application's picture goes back to it, pending output with it.
-            session_->offline = true;
-            session_->channel.dropPending();
-            session_->model = session_->channel.shown();
-        }
+        deviceFailed(name(op) + " gives " + std::to_string(code) + " " +
+                         std::string(display::resultCodeName(code).value_or("")),
+            failure);
         return code;
+    }
+}
+
+void LineDisplayControl::deviceFailed(const std::string& what, const DeviceFailure& failure) {
+    report(what, failure.what());
+    if (session_ && session_->enabled && failure.code() == OPOS_E_OFFLINE) {
+        // What the device shows is what it showed before the failure:
+        // the application's picture goes back to it, pending output with it.
+        session_->offline = true;
+        session_->channel.dropPending();
+        session_->model = session_->channel.shown();
     }
 }
 

@@ -65,6 +65,10 @@ public:
     void waitUntilIdle() const;
 
 private:
+    // The test-only seam that seeds faults into this object (tests/run); no
+    // normal build defines or calls it.
+    friend class SeededFaults;
+
     // Per-window settings that the display model does not hold.
     struct WindowSettings {
         bool cursorUpdate = true;
@@ -97,6 +101,9 @@ private:
     // Runs one call on the device; a DeviceFailure becomes its result code.
     template <typename F>
     std::int32_t guarded(const display::Operation& op, F&& call);
+    // Reports a device failure and, when it took an enabled device away,
+    // makes the device offline.
+    void deviceFailed(const std::string& what, const DeviceFailure& failure);
     void traceCall(const display::Operation* op, display::DispId id, unsigned flags,
         std::span<const display::Variant> args, const std::string& outcome,
         std::chrono::steady_clock::duration took) const;

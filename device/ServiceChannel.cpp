@@ -1,6 +1,7 @@
 #include "device/ServiceChannel.h"
 
 #include <exception>
+#include <utility>
 
 namespace device {
 
@@ -9,7 +10,15 @@ ServiceChannel::ServiceChannel(std::unique_ptr<ServiceObject> service)
 
 ServiceChannel::~ServiceChannel() {
     dropPending();
-    worker_.request_stop();
+    {
+        // Asked under the lock the worker checks it under, then woken: it
+        // cannot miss the request between looking and waiting. (Waiting on
+        // the stop token itself sometimes missed it with MinGW's threads,
+        // and the join hung.)
+        std::lock_guard lock(mutex_);
+        worker_.request_stop();
+    }
+    changed_.notify_all();
     worker_.join();
 }
 
@@ -26,8 +35,9 @@ void ServiceChannel::deliver(model::DisplayOp operation, std::chrono::millisecon
 void ServiceChannel::showPendingNow() {
     std::lock_guard lock(mutex_);
     while (!queue_.empty()) {
-        applyLocked(queue_.front().operation);
+        const Pending next = std::move(queue_.front());
         queue_.pop_front();
+        applyLocked(next.operation);  // may drop the rest
     }
     interruptPause();
 }
@@ -35,7 +45,7 @@ void ServiceChannel::showPendingNow() {
 model::DisplayModel ServiceChannel::clearDiscardingPending() {
     std::lock_guard lock(mutex_);
     if (queue_.empty()) {
-        applyLocked(model::op::Clear{});
+        service_->apply(model::op::Clear{});  // the caller's own call: a failure is its failure
     } else {
         // The discarded characters were already in the application's model
         // (its cursors moved past them), and they may lie outside the window
@@ -75,20 +85,27 @@ std::string ServiceChannel::lastFault() const {
     return lastFault_;
 }
 
+std::optional<DeviceFailure> ServiceChannel::takeFailure() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(failure_, std::nullopt);
+}
+
 void ServiceChannel::run(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
     while (true) {
-        changed_.wait(lock, stop, [this] { return !queue_.empty(); });
+        changed_.wait(lock, [&] { return !queue_.empty() || stop.stop_requested(); });
         if (stop.stop_requested()) return;
         Pending next = std::move(queue_.front());
         queue_.pop_front();
+        const auto generation = generation_;
         applyLocked(next.operation);
         if (next.waitAfter.count() > 0) {
             // The pause ends early when pending output is shown, discarded
-            // or dropped (the generation changes) or the channel closes.
+            // or dropped (the generation changes), the device failed, or
+            // the channel closes.
             pausing_ = true;
-            const auto generation = generation_;
-            changed_.wait_for(lock, stop, next.waitAfter, [&] { return generation_ != generation; });
+            changed_.wait_for(
+                lock, next.waitAfter, [&] { return generation_ != generation || stop.stop_requested(); });
             pausing_ = false;
         }
         changed_.notify_all();  // idle waiters look again
@@ -98,6 +115,12 @@ void ServiceChannel::run(const std::stop_token& stop) {
 void ServiceChannel::applyLocked(const model::DisplayOp& operation) {
     try {
         service_->apply(operation);
+    } catch (const DeviceFailure& e) {
+        // The device is gone: what is still pending cannot reach it either.
+        lastFault_ = e.what();
+        failure_ = e;
+        queue_.clear();
+        interruptPause();
     } catch (const std::exception& e) {
         lastFault_ = e.what();
     }

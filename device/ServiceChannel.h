@@ -19,6 +19,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -42,14 +43,15 @@ public:
     // Hands a display change to the service object, then pauses for
     // waitAfter before the next one. Applied at once (a failure then throws
     // to the caller) when nothing is pending and there is no wait; queued
-    // otherwise (a failure is kept for lastFault).
+    // otherwise (a device failure is kept for takeFailure, and what was
+    // still pending is dropped: the device cannot show it).
     void deliver(model::DisplayOp operation, std::chrono::milliseconds waitAfter = {});
     // Carries out everything pending now, without the pauses.
     void showPendingNow();
     // Clears the current window and discards the characters still pending;
     // every other pending change (cursor moves, windows, settings) is still
     // carried out. Returns what the device shows afterwards, which becomes
-    // the application's picture too.
+    // the application's picture too; a failure throws to the caller.
     model::DisplayModel clearDiscardingPending();
     // Drops everything pending without showing it (closing the device).
     void dropPending();
@@ -61,6 +63,9 @@ public:
     // The text of the last failure of the service object inside the thread,
     // empty if none (such a failure cannot reach the application's call).
     std::string lastFault() const;
+    // The device failure that pending output met since the last look, if
+    // any, so that the next call can answer with it; taken once.
+    std::optional<DeviceFailure> takeFailure();
 
 private:
     struct Pending {
@@ -78,6 +83,7 @@ private:
     bool pausing_ = false;
     std::uint64_t generation_ = 0;  // bumped to cut a running pause short
     std::string lastFault_;
+    std::optional<DeviceFailure> failure_;
     std::unique_ptr<ServiceObject> service_;
     std::jthread worker_;  // last member: starts after, and stops before, the rest
 };

@@ -51,7 +51,7 @@ std::u32string SimulatedDisplay::layOutUnicode(std::u32string_view text) {
     lettering::Shaper::Result shaped = shaper_.shape(text);
     if (trace_) {
         for (const lettering::Fallback& f : shaped.fallbacks)
-            trace_->note(deviceName_, lettering::describe(f));
+            trace_->fallback(deviceName_, f.characters, f.shown, lettering::how(f));
     }
     return std::move(shaped.text);
 }

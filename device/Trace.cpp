@@ -1,7 +1,9 @@
 #include "device/Trace.h"
 
 #include "device/Excerpt.h"
+#include "display/Literal.h"
 #include "model/Hex.h"
+#include "model/Utf.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,12 +78,11 @@ Trace::~Trace() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void Trace::call(std::string_view device, std::string_view operation, std::string_view arguments,
-    std::string_view outcome, std::chrono::nanoseconds duration) {
+void Trace::call(std::string_view device, std::string_view statement, std::string_view outcome,
+    std::chrono::nanoseconds duration) {
     char took[32];
-    std::snprintf(took, sizeof took, " (%.3f ms)", static_cast<double>(duration.count()) / 1e6);
-    line(device,
-        std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(outcome) + took);
+    std::snprintf(took, sizeof took, "  # %.3f ms", static_cast<double>(duration.count()) / 1e6);
+    line(device, std::string(statement) + " -> " + std::string(outcome) + took);
 }
 
 void Trace::wire(std::string_view device, std::string_view bytes) {
@@ -89,6 +90,22 @@ void Trace::wire(std::string_view device, std::string_view bytes) {
 }
 
 void Trace::note(std::string_view device, std::string_view text) { line(device, text); }
+
+void Trace::fallback(std::string_view device, std::u32string_view characters, std::u32string_view shown,
+    std::string_view how) {
+    const auto quoted = [](std::u32string_view text) {
+        std::u16string utf16;
+        for (const char32_t c : text) model::appendUtf16(utf16, c);
+        return display::quotedLiteral(utf16);
+    };
+    std::string text = "fallback";
+    for (const char32_t c : characters) {
+        char code[16];
+        std::snprintf(code, sizeof code, " U+%04X", static_cast<unsigned>(c));
+        text += code;
+    }
+    line(device, text + " " + quoted(characters) + " -> " + quoted(shown) + " (" + std::string(how) + ")");
+}
 
 void Trace::line(std::string_view device, std::string_view text) {
     const std::string whole = timestamp() + " " + std::string(device) + " " + std::string(text) + "\n";

@@ -1,8 +1,17 @@
 // The call trace of one device: a text file with a line for every call the
-// control object answers (time, operation, arguments, result code by number
-// and name, duration) and, for serial displays, a line with the bytes each
-// operation sent to the wire, in hex. Off unless the device configuration
-// names a file; lines are appended, so several runs follow each other.
+// control object answers and, for serial displays, a line with the bytes
+// each operation sent to the wire, in hex. Off unless the device
+// configuration names a file; lines are appended, so several runs follow
+// each other.
+//
+// After its time and device name, a call's line is a statement of ldt-run's
+// script language with its outcome as the expectation and the call's
+// duration as a comment, so that `ldt-run --replay` can run it again:
+//   2026-12-08T10:00:00.000001Z TQN730 DisplayTextAt 1 0 "Total" 0 -> OPOS_SUCCESS  # 0.012 ms
+//   2026-12-08T10:00:00.000101Z TQN730 DeviceEnabled = true -> OPOS_SUCCESS  # 3.100 ms
+//   2026-12-08T10:00:00.000201Z TQN730 CursorColumn -> 5  # 0.001 ms
+//   2026-12-08T10:00:00.000301Z TQN730 Open 5 -> error "argument 1 of Open must be a string ..."  # 0.002 ms
+// Strings are escaped (display/Literal.h), so no data can break a line.
 //
 // The file is opened only if it is safe to write: never through a symbolic
 // link, never blocking (a FIFO planted under its name is refused), only a
@@ -37,13 +46,20 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // One dispatch call: "<time> <device> <operation>(<arguments>) -> <outcome> (<duration>)".
-    void call(std::string_view device, std::string_view operation, std::string_view arguments,
-        std::string_view outcome, std::chrono::nanoseconds duration);
+    // One dispatch call: "<time> <device> <statement> -> <outcome>  # <duration>", the
+    // statement and outcome in the script language's form.
+    void call(std::string_view device, std::string_view statement, std::string_view outcome,
+        std::chrono::nanoseconds duration);
     // Bytes sent to the wire: "<time> <device> wire <n> bytes: 1B 40 ...".
     void wire(std::string_view device, std::string_view bytes);
     // A free-form line (a failure's reason, say): "<time> <device> <text>".
     void note(std::string_view device, std::string_view text);
+    // Characters shown otherwise than through a code page or national set:
+    // "<time> <device> fallback U+00DF "ß" -> "ss" (transliteration)", the
+    // code points, then the characters and what shows instead as the script
+    // language writes strings (Unicode, control characters escaped), then how.
+    void fallback(std::string_view device, std::u32string_view characters, std::u32string_view shown,
+        std::string_view how);
 
 private:
     void line(std::string_view device, std::string_view text);

@@ -1,39 +1,23 @@
 #include "lettering/Shaper.h"
 
-#include "model/Utf.h"
-
 #include <cstdio>
 #include <utility>
 
 namespace lettering {
 
-const char* kindName(Fallback::Kind kind) {
-    switch (kind) {
-    case Fallback::Kind::userCharacter: return "user character";
-    case Fallback::Kind::transliteration: return "transliteration";
-    case Fallback::Kind::questionMark: return "question mark";
+std::string how(const Fallback& fallback) {
+    std::string how;
+    switch (fallback.kind) {
+    case Fallback::Kind::userCharacter: how = "user character"; break;
+    case Fallback::Kind::transliteration: how = "transliteration"; break;
+    case Fallback::Kind::questionMark: how = "question mark"; break;
     }
-    return "?";
-}
-
-std::string describe(const Fallback& fallback) {
-    std::string codes;
-    for (const char32_t c : fallback.characters) {
-        char code[16];
-        std::snprintf(code, sizeof code, "%sU+%04X", codes.empty() ? "" : " ", static_cast<unsigned>(c));
-        codes += code;
-    }
-    std::string characters;
-    std::string shown;
-    for (const char32_t c : fallback.characters) model::appendUtf8(characters, c);
-    for (const char32_t c : fallback.shown) model::appendUtf8(shown, c);
-    std::string how = kindName(fallback.kind);
     if (fallback.code >= 0) {
         char code[16];
         std::snprintf(code, sizeof code, " %02X", static_cast<unsigned>(fallback.code));
         how += code;
     }
-    return "fallback " + codes + " \"" + characters + "\" -> \"" + shown + "\" (" + how + ")";
+    return how;
 }
 
 Shaper::Shaper(std::function<bool(char32_t)> pages, std::int32_t userCharacters, const Font& font,

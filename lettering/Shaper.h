@@ -34,11 +34,8 @@ struct Fallback {
     std::int32_t code = -1;  // a user character's code, once it has one
 };
 
-// "user character", "transliteration", "question mark".
-const char* kindName(Fallback::Kind kind);
-// A trace line for a replacement: `fallback U+00DF "ß" -> "ss" (transliteration)`,
-// `fallback U+0416 "Ж" -> "Ж" (user character 7E)`.
-std::string describe(const Fallback& fallback);
+// How it is shown: "transliteration", "question mark", "user character 7E".
+std::string how(const Fallback& fallback);
 
 class Shaper {
 public:

@@ -30,6 +30,7 @@ app/qt            app commands device display model
 app/win32         app commands display display/com model
 display/com       display model
 device/com        device display display/com model
+run               app commands device serial emulator display display/com model
 '
 
 # Standard headers the model may not use: threads, files, streams, signals.

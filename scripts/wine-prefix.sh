@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Makes a fresh Wine prefix for the Windows tests (about 10 s).
+# Makes a fresh Wine prefix for the Windows tests (about 10 s): 64-bit, or
+# 32-bit with WINEARCH=win32 (Wine's 32-bit part, package wine32:i386).
 # Usage: scripts/wine-prefix.sh <prefix>
 set -euo pipefail
 prefix="$1"
-export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEARCH="${WINEARCH:-win64}" WINEDLLOVERRIDES="mscoree,mshtml="
 rm -rf "$prefix"
 log="$prefix.log"
 # Output to a file: the helpers Wine starts would hold CTest's pipe open.

@@ -68,9 +68,10 @@ model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows,
     };
 }
 
-SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace)
+SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace, WireTap wireTap)
     : settings_(std::move(settings)),
       trace_(std::move(trace)),
+      wireTap_(std::move(wireTap)),
       profile_(profileFor(*settings_.commandSet, settings_.rows, settings_.columns)),
       writer_(*settings_.commandSet, settings_.rows, settings_.columns),
       loader_(*settings_.commandSet),
@@ -142,7 +143,8 @@ std::u32string SerialDisplay::layOutUnicode(std::u32string_view text) {
 
 void SerialDisplay::traceFallbacks(const std::vector<lettering::Fallback>& fallbacks) const {
     if (!trace_) return;
-    for (const lettering::Fallback& f : fallbacks) trace_->note(settings_.deviceName, lettering::describe(f));
+    for (const lettering::Fallback& f : fallbacks)
+        trace_->fallback(settings_.deviceName, f.characters, f.shown, lettering::how(f));
 }
 
 void SerialDisplay::apply(const model::DisplayOp& operation) {
@@ -195,6 +197,7 @@ void SerialDisplay::send(const std::string& bytes) {
     }
     bytesSent_ += bytes.size();
     if (trace_) trace_->wire(settings_.deviceName, bytes);
+    if (wireTap_) wireTap_(settings_.deviceName, bytes);
     port_->waitUntilSent(lineFree_);
 }
 

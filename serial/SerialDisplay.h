@@ -32,10 +32,17 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace serial {
+
+// Sees every block of bytes once it is on its way to the display: the device
+// name and the bytes. Called from whichever thread sends (slow output comes
+// from the control's own thread), so it must be thread-safe.
+using WireTap = std::function<void(std::string_view device, std::string_view bytes)>;
 
 struct SerialSettings {
     std::string deviceName;  // for the trace
@@ -45,7 +52,7 @@ struct SerialSettings {
     std::int32_t rows = 2;
     std::int32_t columns = 20;
     bool allowConsole = false;  // drive a port that is the machine's console (refused otherwise)
-    std::optional<std::int32_t> characterSet;  // to open with; nothing: Unicode
+    std::optional<std::int32_t> characterSet = std::nullopt;  // to open with; nothing: Unicode
 };
 
 // The capabilities of a display of this command set and size.
@@ -53,8 +60,10 @@ model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows,
 
 class SerialDisplay : public device::ServiceObject {
 public:
-    // A display not yet opened; `trace` (may be null) receives the bytes sent.
-    explicit SerialDisplay(SerialSettings settings, std::shared_ptr<device::Trace> trace = nullptr);
+    // A display not yet opened; `trace` (may be null) and `wireTap` (may be
+    // empty) receive the bytes sent.
+    explicit SerialDisplay(
+        SerialSettings settings, std::shared_ptr<device::Trace> trace = nullptr, WireTap wireTap = {});
 
     const model::DeviceProfile& profile() const override { return profile_; }
     void claim(std::chrono::milliseconds timeout) override;
@@ -82,6 +91,7 @@ private:
 
     SerialSettings settings_;
     std::shared_ptr<device::Trace> trace_;
+    WireTap wireTap_;
     model::DeviceProfile profile_;
     ScreenWriter writer_;
     UserCharacterLoader loader_;

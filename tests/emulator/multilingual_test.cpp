@@ -68,21 +68,40 @@ struct Traced {
     std::string kind;
 };
 
+// The text of a string literal as the trace writes it, between its quotes.
+std::u32string unquoted(const std::string& literal) {
+    std::string utf8;
+    for (std::size_t i = 0; i < literal.size(); ++i) {
+        if (literal[i] != '\\') {
+            utf8 += literal[i];
+            continue;
+        }
+        const char e = literal[++i];
+        if (e == 'x' || e == 'u') {
+            const std::size_t from = i + (e == 'u' ? 2 : 1);
+            const std::size_t to = e == 'u' ? literal.find('}', from) : from + 2;
+            model::appendUtf8(
+                utf8, static_cast<char32_t>(std::stoul(literal.substr(from, to - from), nullptr, 16)));
+            i = e == 'u' ? to : to - 1;
+        } else {
+            utf8 += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+        }
+    }
+    return model::codePoints(model::utf16(utf8));
+}
+
 // The fallback lines of a trace file from a line on.
 std::vector<Traced> fallbacksIn(const std::string& path, std::size_t& linesRead) {
     std::ifstream in(path);
     std::vector<Traced> found;
     static const std::regex fallback(
-        R"re(fallback [^"]*"(.*)" -> "(.*)" \(([a-z]+(?: [a-z]+)*)(?: [0-9A-F]{2})?\)$)re");
+        R"re(fallback [^"]*"((?:[^"\\]|\\.)*)" -> "((?:[^"\\]|\\.)*)" \(([a-z]+(?: [a-z]+)*)(?: [0-9A-F]{2})?\)$)re");
     std::string line;
     for (std::size_t n = 0; std::getline(in, line); ++n) {
         if (n < linesRead) continue;
         linesRead = n + 1;
         std::smatch m;
-        if (std::regex_search(line, m, fallback)) {
-            const auto u32 = [](const std::string& s) { return model::codePoints(model::utf16(s)); };
-            found.push_back({u32(m[1]), u32(m[2]), m[3]});
-        }
+        if (std::regex_search(line, m, fallback)) found.push_back({unquoted(m[1]), unquoted(m[2]), m[3]});
     }
     return found;
 }

@@ -179,6 +179,33 @@ TEST(SerialFaults, unpluggedWhileEnabledGivesOfflineUntilEnabledAgainOnAFreePort
     EXPECT_EQ(pty->take(), "!");
 }
 
+TEST(SerialFaults, unpluggedUnderSlowOutputOrAClearGivesOfflineNotSuccess) {
+    serialtest::Pty pty;
+    Driver d = serialDriver(pty.slavePath());
+    ASSERT_TRUE(d.openClaimEnable());
+    ASSERT_EQ(d.write("InterCharacterWait", I(5)), OPOS_SUCCESS);
+    pty.closeMaster();
+    testing::internal::CaptureStderr();
+    // Slow output returns at once; its failure on the control's own thread
+    // is the answer of the next call that needs the device.
+    EXPECT_EQ(d.call("DisplayText", {S(u"abc"), I(0)}), OPOS_SUCCESS);
+    d.control().waitUntilIdle();
+    EXPECT_EQ(d.call("DisplayText", {S(u"x"), I(0)}), OPOS_E_OFFLINE);
+    EXPECT_EQ(d.shownRows()[0], std::u16string(20, u' '));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("slow output: "), std::string::npos) << err;
+
+    // A clear is the caller's own write, and fails as such.
+    serialtest::Pty second;
+    Driver other = serialDriver(second.slavePath());
+    ASSERT_TRUE(other.openClaimEnable());
+    ASSERT_EQ(other.call("DisplayText", {S(u"a"), I(0)}), OPOS_SUCCESS);  // so that clearing sends bytes
+    second.closeMaster();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(other.call("ClearText"), OPOS_E_OFFLINE);
+    testing::internal::GetCapturedStderr();
+}
+
 // Fills the line so that the display's next write has to wait for room, as
 // on a display that stops taking bytes; returns the descriptor used.
 int fillLine(const serialtest::Pty& pty) {
