@@ -109,6 +109,16 @@ public:
         if (e_.service == DeviceEntry::Service::serial && e_.port.empty()) {
             return fail(e_.line, "a serial display needs \"port\" (the path of its serial port)");
         }
+        // A set that writes whole rows has commands for an upper and a lower row only.
+        const model::CommandSet* set = model::findCommandSet(e_.commandSet);
+        if (e_.service == DeviceEntry::Service::serial && set != nullptr && model::wholeRows(*set) &&
+            e_.rows > 2) {
+            const toml::node* rows = table.get("rows");
+            return fail(rows != nullptr ? line(*rows) : e_.line,
+                "command set " + inQuotes(e_.commandSet) +
+                    " writes the upper and lower rows of a display only: rows must be 1 or 2, not " +
+                    std::to_string(e_.rows));
+        }
         return checkCharacterSet(table);
     }
 
@@ -163,11 +173,17 @@ private:
         if (name == "command-set") {
             const auto value = text(node, name);
             if (!value) return false;
-            if (std::ranges::find(commandSets_, std::string_view(*value)) == commandSets_.end()) {
-                return fail(line(node),
-                    "unknown command set " + inQuotes(*value) + " (known: " + join(commandSets_) + ")");
+            // A set sold under another name is stored under its own.
+            const model::CommandSet* set = model::findCommandSet(*value);
+            const std::string_view canonical = set != nullptr ? set->name : std::string_view(*value);
+            if (std::ranges::find(commandSets_, canonical) == commandSets_.end()) {
+                if (const auto why = model::unsupportedCommandSet(*value)) {
+                    return fail(line(node), "command set " + inQuotes(*value) + " " + std::string(*why));
+                }
+                return fail(
+                    line(node), "unknown command set " + inQuotes(*value) + " (known: " + knownSets() + ")");
             }
-            e_.commandSet = *value;
+            e_.commandSet = canonical;
             return true;
         }
         if (name == "allow-console") {
@@ -197,6 +213,18 @@ private:
         }
         (rows ? e_.rows : e_.columns) = static_cast<std::int32_t>(*value);
         return true;
+    }
+
+    // The sets a serial entry may name, with the other names they are sold under.
+    std::string knownSets() const {
+        std::string known;
+        for (const std::string_view name : commandSets_) {
+            if (!known.empty()) known += ", ";
+            known += name;
+            const model::CommandSet* set = model::findCommandSet(name);
+            if (set != nullptr && !set->aliases.empty()) known += " (or " + join(set->aliases) + ")";
+        }
+        return known;
     }
 
     std::optional<std::string> text(const toml::node& node, std::string_view name) {

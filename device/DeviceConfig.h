@@ -6,7 +6,7 @@
 //   service = "serial"            # "serial" or "simulated"
 //   port = "/dev/ttyUSB0"         # serial: the port (or a virtual display's link)
 //   baud = 9600                   # serial: 1200 .. 115200; default 9600
-//   command-set = "DM-D"          # serial: a command set's name; default "DM-D"
+//   command-set = "DM-D"          # serial: a command set's name or alias; default "DM-D"
 //   rows = 2                      # serial: 1..4; default 2
 //   columns = 20                  # serial: 1..40; default 20
 //   allow-console = false         # serial: drive a port that is the machine's console; default false
@@ -89,7 +89,8 @@ struct DeviceConfig {
 };
 
 // The configuration in one file's text. `commandSets` are the command-set
-// names a serial entry may use.
+// names a serial entry may use; an entry may also give a name they are sold
+// under (model::findCommandSet), and is stored with the set's own name.
 DeviceConfig parseDeviceConfig(
     std::string_view text, const std::string& file, std::span<const std::string_view> commandSets);
 

@@ -105,6 +105,22 @@ PtyServer::~PtyServer() {
     ::close(master_);
 }
 
+void PtyServer::write(std::string_view bytes, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!bytes.empty()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd pfd{master_, POLLOUT, 0};
+        if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) return;
+        const ssize_t n = ::write(master_, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            fail("write " + terminal_);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
 std::string PtyServer::readFor(std::chrono::milliseconds timeout) {
     using namespace std::chrono;
     pollfd pfd{master_, POLLIN, 0};

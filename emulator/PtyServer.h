@@ -7,12 +7,14 @@
 // closing and reopening the port never ends the service. Reading can be
 // paced to a line rate, so that slow output looks as it does on a real
 // display. Failures throw std::system_error naming what failed and why.
-// One thread reads; the link is removed when the server goes.
+// One thread reads, one may write back; the link is removed when the server
+// goes.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace emulator {
 
@@ -36,6 +38,11 @@ public:
     // empty when none came. With a baud rate it returns no faster than the
     // line would carry them.
     std::string readFor(std::chrono::milliseconds timeout);
+
+    // Sends the display's answer back on the line, to whoever has the
+    // terminal open; what the line cannot take within `timeout` is dropped
+    // (nobody reads it). May be called beside readFor on another thread.
+    void write(std::string_view bytes, std::chrono::milliseconds timeout = std::chrono::milliseconds(100));
 
     // The default link: ${XDG_RUNTIME_DIR:-/tmp}/ldt-virtual-display.
     static std::string defaultLink();

@@ -3,15 +3,17 @@
 // Serves a pty (printing its path and a stable link to it), reads one serial
 // command set from it and shows the result: in a window drawing a
 // vacuum-fluorescent panel, or with --headless as text on standard output
-// after every change, so that tests and scripts can read the screen. Ends on
-// SIGINT, SIGTERM or SIGHUP (and when the window closes), removing its link.
-// A reader thread takes bytes off the pty; with a window, it hands them to
-// the window's thread.
+// after every change, so that tests and scripts can read the screen. What
+// the display answers (the ANSI set's identification) goes back on the pty;
+// time moves marquees and the clock. Ends on SIGINT, SIGTERM or SIGHUP (and
+// when the window closes), removing its link. A reader thread takes bytes
+// off the pty; with a window, it hands them to the window's thread.
 #include "emulator/PtyServer.h"
 #include "emulator/VirtualDisplay.h"
 #include "emulator/qt/DisplayWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QPoint>
 #include <QTimer>
@@ -43,15 +45,18 @@ struct Options {
     std::optional<QPoint> position;  // where the window goes; else the window manager decides
 };
 
-constexpr const char* usage =
-    "usage: ldt-virtual-display [--link PATH] [--command-set DM-D|CD5220] [--baud N] [--headless]\n"
-    "  --link PATH          the stable path of the display's pty (default "
-    "$XDG_RUNTIME_DIR/ldt-virtual-display,\n"
-    "                       or /tmp/ldt-virtual-display)\n"
-    "  --command-set NAME   the command set it reads (default DM-D)\n"
-    "  --baud N             read no faster than a line at N baud would carry (default: no pacing)\n"
-    "  --headless           no window: print the screen to standard output after every change\n"
-    "  --position X,Y       put the window's top-left corner there on the screen\n";
+std::string usage() {
+    return "usage: ldt-virtual-display [--link PATH] [--command-set NAME] [--baud N] [--headless]\n"
+           "  --link PATH          the stable path of the display's pty (default "
+           "$XDG_RUNTIME_DIR/ldt-virtual-display,\n"
+           "                       or /tmp/ldt-virtual-display)\n"
+           "  --command-set NAME   the command set it reads (default DM-D): " +
+           model::commandSetNames() +
+           "\n"
+           "  --baud N             read no faster than a line at N baud would carry (default: no pacing)\n"
+           "  --headless           no window: print the screen to standard output after every change\n"
+           "  --position X,Y       put the window's top-left corner there on the screen\n";
+}
 
 // Reads the options; on a bad one prints why and returns false.
 bool parse(int argc, char** argv, Options& options) {
@@ -74,7 +79,12 @@ bool parse(int argc, char** argv, Options& options) {
             if (!value(v)) return false;
             options.commandSet = model::findCommandSet(v);
             if (options.commandSet == nullptr) {
-                std::cerr << "ldt-virtual-display: unknown command set \"" << v << "\" (DM-D or CD5220)\n";
+                if (const auto why = model::unsupportedCommandSet(v)) {
+                    std::cerr << "ldt-virtual-display: command set \"" << v << "\" " << *why << "\n";
+                } else {
+                    std::cerr << "ldt-virtual-display: unknown command set \"" << v << "\" ("
+                              << model::commandSetNames() << ")\n";
+                }
                 return false;
             }
         } else if (arg == "--baud") {
@@ -99,10 +109,10 @@ bool parse(int argc, char** argv, Options& options) {
             }
             options.position = QPoint(x, y);
         } else if (arg == "--help" || arg == "-h") {
-            std::cout << usage;
+            std::cout << usage();
             std::exit(0);
         } else {
-            std::cerr << "ldt-virtual-display: unknown option \"" << arg << "\"\n" << usage;
+            std::cerr << "ldt-virtual-display: unknown option \"" << arg << "\"\n" << usage();
             return false;
         }
     }
@@ -111,9 +121,16 @@ bool parse(int argc, char** argv, Options& options) {
 
 int runHeadless(emulator::PtyServer& server, emulator::VirtualDisplay& display) {
     std::cout << display.describe() << std::flush;
+    auto last = std::chrono::steady_clock::now();
     while (!stopRequested) {
-        const std::string bytes = server.readFor(std::chrono::milliseconds(100));
-        if (!bytes.empty() && display.feed(bytes)) std::cout << display.describe() << std::flush;
+        const std::string bytes = server.readFor(std::chrono::milliseconds(50));
+        bool changed = !bytes.empty() && display.feed(bytes);
+        server.write(display.takeReplies());
+        const auto now = std::chrono::steady_clock::now();
+        changed =
+            display.advance(std::chrono::duration_cast<std::chrono::milliseconds>(now - last)) || changed;
+        last = now;
+        if (changed) std::cout << display.describe() << std::flush;
     }
     return 0;
 }
@@ -148,6 +165,7 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
             }
             QMetaObject::invokeMethod(&window, [&, bytes = std::move(bytes)] {
                 if (display.feed(bytes)) window.showScreen(display);
+                server.write(display.takeReplies());
                 const std::lock_guard lock(mutex);
                 inFlight = false;
                 taken.notify_one();
@@ -162,6 +180,14 @@ int runWindow(int argc, char** argv, emulator::PtyServer& server, emulator::Virt
         if (stopRequested) QApplication::quit();
     });
     stopPoll.start(100);
+    // Time for marquees, the clock and the self-test.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &window, [&] {
+        if (display.advance(std::chrono::milliseconds(clock.restart()))) window.showScreen(display);
+    });
+    tick.start(50);
     const int status = app.exec();
     stopRequested = true;
     reader.join();

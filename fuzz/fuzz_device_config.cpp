@@ -19,7 +19,8 @@
 namespace {
 
 constexpr std::string_view file = "/fuzz/devices.toml";
-constexpr std::array<std::string_view, 2> commandSets{"DM-D", "CD5220"};
+constexpr std::array<std::string_view, 7> commandSets{
+    "DM-D", "CD5220", "Logic Controls", "UTC standard", "UTC enhanced", "AEDEX", "ANSI"};
 
 bool namesTheFile(const std::string& problem) {
     return problem.starts_with(std::string(file) + ":") && problem.size() > file.size() + 2;
@@ -62,6 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!tidy(entry.problem))
                 fuzz::fuzzFail("a long or raw problem: " + entry.problem.substr(0, 300));
             continue;
+        }
+        if (std::ranges::find(commandSets, std::string_view(entry.commandSet)) == commandSets.end()) {
+            fuzz::fuzzFail("a sound entry with a command set not by its own name: " + entry.commandSet);
         }
         if (entry.rows < 1 || entry.rows > 4 || entry.columns < 1 || entry.columns > 40) {
             fuzz::fuzzFail("a sound entry with a size out of range: " + entry.name);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace model {
 namespace {
@@ -27,24 +28,29 @@ CharacterPlanner::CharacterPlanner(const CommandSet& set, const Repertoire& repe
         const auto decider =
             std::ranges::find_if(selectors, [&](const Selector& s) { return decides(s, byte); });
         if (decider == selectors.end()) {
+            if (byte >= 0x80 && !repertoire.basePageSure) continue;
             if (const char32_t c = characterAt(byte, repertoire.basePage, 0); c != 0)
                 ways_[c].push_back({byte});
             continue;
         }
-        // Every other selector decides the other half, so any choice of theirs does here.
+        // Every other selector decides the other half, so any choice of
+        // theirs does here; choices whose tables are not established are
+        // never relied on.
         const auto s = static_cast<std::int32_t>(decider - selectors.begin());
         Selection selection = powerOnSelection(repertoire);
-        std::vector<char32_t> shown;
+        std::vector<std::pair<std::size_t, char32_t>> shown;
         for (std::size_t c = 0; c < decider->choices.size(); ++c) {
+            if (decider->choices[c].uncertain) continue;
             selection[static_cast<std::size_t>(s)] = c;
-            shown.push_back(characterOf(repertoire, selection, byte));
+            shown.emplace_back(c, characterOf(repertoire, selection, byte));
         }
-        if (std::ranges::all_of(shown, [&](char32_t c) { return c == shown.front(); })) {
-            if (shown.front() != 0) ways_[shown.front()].push_back({byte});
+        if (shown.empty()) continue;
+        if (std::ranges::all_of(shown, [&](const auto& c) { return c.second == shown.front().second; })) {
+            if (shown.front().second != 0) ways_[shown.front().second].push_back({byte});
             continue;
         }
-        for (std::size_t c = 0; c < shown.size(); ++c) {
-            if (shown[c] != 0) ways_[shown[c]].push_back({byte, s, static_cast<std::int32_t>(c)});
+        for (const auto& [c, character] : shown) {
+            if (character != 0) ways_[character].push_back({byte, s, static_cast<std::int32_t>(c)});
         }
     }
     for (const Selector& selector : selectors) {
@@ -54,6 +60,17 @@ CharacterPlanner::CharacterPlanner(const CommandSet& set, const Repertoire& repe
     if (repertoire.user.budget > 0 && repertoire.user.switched) {
         switchCost_.push_back(encode(set, Command::selectUserCharacters, "\x01").size());
     }
+}
+
+std::optional<unsigned char> CharacterPlanner::freeByte(
+    char32_t character, const UserCharacterSlots& loaded) const {
+    if (const auto code = loaded.codeOf(character); code && !repertoire_->user.switched) return *code;
+    const auto found = ways_.find(character);
+    if (found == ways_.end()) return std::nullopt;
+    for (const Way& w : found->second) {
+        if (w.selector < 0 && !loaded.characterAt(w.byte)) return w.byte;
+    }
+    return std::nullopt;
 }
 
 CharacterPlan CharacterPlanner::plan(

@@ -52,6 +52,10 @@ public:
 
     // Whether some selection shows the character without user characters.
     bool canShow(char32_t character) const { return ways_.contains(character); }
+    // A byte that shows the character whatever is selected, with these user
+    // characters loaded, or nothing (for text inside a command, where
+    // nothing can be switched).
+    std::optional<unsigned char> freeByte(char32_t character, const UserCharacterSlots& loaded) const;
 
     // The cheapest bytes that write these characters in order, starting
     // from `from`, with these user characters loaded. A character that

@@ -4,10 +4,13 @@
 // characters the set can load.
 //
 // One row per command set, kept beside the command-set table rather than in
-// it: the byte forms of the commands are CommandSet's, the characters they
-// select are here. A set without a row shows the page of its first code
-// table and selects nothing. Which tables and sets a display model carries
-// varies; the rows list what the protocol documents give for the family.
+// it: the byte forms of the commands and the user characters' codes and
+// layout are CommandSet's, the characters the selecting commands select are
+// here. Which tables and sets a display model carries varies; the rows list
+// what the protocol documents give for the family. What a document leaves
+// uncertain (what a choice's table holds, the upper half of a set that
+// cannot pick one) is read by the virtual display in its likeliest meaning
+// but never relied on by a writer of Unicode text.
 //
 // Constant data and pure functions; safe from any thread.
 #pragma once
@@ -28,6 +31,7 @@ struct Choice {
     std::int32_t page = 0;  // the code page whose upper half bytes 80..FF then show; 0: not this command's
     std::int32_t national =
         -1;  // the national set (index into nationalSets()) of bytes 20..7E; -1: not this command's
+    bool uncertain = false;  // what it selects is not established: a writer never selects it
 };
 
 // A command that selects one part of the byte table. The first choice is
@@ -37,9 +41,11 @@ struct Selector {
     std::span<const Choice> choices;
 };
 
-// How a set's user-defined characters work.
+// How a set's user-defined characters work (from the command set's own
+// description of them).
 struct UserCharacterRules {
-    std::int32_t budget = 0;  // how many the display holds at once; 0: the set has none
+    std::int32_t budget = 0;  // how many a writer keeps loaded at once; 0: the set has none
+    GlyphLayout layout = GlyphLayout::none;
     std::uint8_t firstCode = 0;
     std::uint8_t lastCode = 0;
     // Whether they are a mode for the bytes written after a select command
@@ -51,6 +57,10 @@ struct UserCharacterRules {
 struct Repertoire {
     std::string_view commandSet;
     std::int32_t basePage = 437;  // the upper half no selector sets
+    // Whether that upper half is established (a set that cannot pick a table
+    // shows what its model's ROM holds): if not, Unicode text relies on
+    // ASCII alone.
+    bool basePageSure = true;
     std::span<const Selector> selectors;
     UserCharacterRules user;
 };

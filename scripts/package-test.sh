@@ -2,7 +2,8 @@
 # Checks the Debian package as a user gets it: its control data and
 # contents, then installs it (as root, with apt-get, which fetches nothing
 # here as the build has every dependency), starts the installed console
-# offscreen and the installed virtual display headless, removes the package
+# offscreen, the installed virtual display headless and ldt-run's conformance
+# pack against the built-in display, removes the package
 # again and checks that nothing of it is left.
 # Usage: scripts/package-test.sh <package.deb>
 set -euo pipefail
@@ -22,8 +23,9 @@ done
 
 # Contents.
 mapfile -t files < <(dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' | grep -v '/$')
-for f in /usr/bin/TQN730Test /usr/bin/ldt-virtual-display \
+for f in /usr/bin/TQN730Test /usr/bin/ldt-virtual-display /usr/bin/ldt-run \
          /usr/share/man/man1/TQN730Test.1.gz /usr/share/man/man1/ldt-virtual-display.1.gz \
+         /usr/share/man/man1/ldt-run.1.gz /usr/share/doc/linedisplaytest/README.md.gz \
          /usr/share/applications/linedisplaytest.desktop /usr/share/applications/ldt-virtual-display.desktop \
          /usr/share/icons/hicolor/48x48/apps/linedisplaytest.png \
          /usr/share/icons/hicolor/256x256/apps/ldt-virtual-display.png \
@@ -59,6 +61,11 @@ for _ in $(seq 50); do grep -q '^|Installed' "$work/display.out" && break; sleep
 kill -TERM "$pid"
 wait "$pid" || fail "the installed virtual display ended badly"
 grep -q '^|Installed' "$work/display.out" || { cat "$work/display.out" >&2; fail "the text did not show"; }
+
+# The installed ldt-run judges the built-in display by its pack.
+XDG_RUNTIME_DIR="$work" /usr/bin/ldt-run --conformance TQN730 --quiet >"$work/run.out" 2>&1 ||
+  { cat "$work/run.out" >&2; fail "the installed ldt-run found the built-in display wanting"; }
+tail -1 "$work/run.out" | grep -q ' passed, 0 failed$' || { cat "$work/run.out" >&2; fail "ldt-run's last line"; }
 
 # Removed, nothing of it is left.
 apt-get purge -y -qq linedisplaytest >/dev/null

@@ -5,21 +5,28 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace serial {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The CharacterSetList of a command set ("437,850,..."), kept for the
-// program's life since profiles hold it by view.
-std::string_view characterSetList(const model::CommandSet& set) {
+// What a profile needs of a command set in its own form: the
+// CharacterSetList ("437,850,...") and the brightness levels as
+// percentages, kept for the program's life since profiles hold them by view.
+struct SetLists {
+    std::string characterSets;
+    std::vector<std::int32_t> levels;
+};
+const SetLists& listsOf(const model::CommandSet& set) {
     static std::mutex mutex;
-    static std::map<const model::CommandSet*, std::string> lists;
+    static std::map<const model::CommandSet*, SetLists> lists;
     std::lock_guard lock(mutex);
-    std::string& list = lists[&set];
-    if (list.empty()) {
+    const auto [it, added] = lists.try_emplace(&set);
+    if (added) {
         // The set's code tables, and Unicode in its place among them.
+        std::string& list = it->second.characterSets;
         bool unicode = false;
         for (const model::CodeTable& table : set.codeTables) {
             if (!unicode && table.characterSet > model::charSetUnicode) {
@@ -30,8 +37,9 @@ std::string_view characterSetList(const model::CommandSet& set) {
             list += std::to_string(table.characterSet);
         }
         if (!unicode) list += (list.empty() ? "" : ",") + std::to_string(model::charSetUnicode);
+        for (const model::Level& level : set.levels) it->second.levels.push_back(level.percent);
     }
-    return list;
+    return it->second;
 }
 
 // How long bytes take on the line: 10 bits each (8N1).
@@ -45,20 +53,31 @@ Clock::duration wireTime(std::size_t bytes, std::int32_t baud) {
 model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows, std::int32_t columns) {
     namespace cap = model::cap;
     const auto has = [&](model::Command command) { return model::writerForm(set, command) != nullptr; };
-    const bool dims = has(model::Command::brightness) && !set.levelPercent.empty();
+    const SetLists& lists = listsOf(set);
+    const bool dims = has(model::Command::brightness) && !lists.levels.empty();
+    // Blinking: per character where the set has it as a mode (UTC
+    // standard), else the whole display where it can blink (DM-D).
+    std::int32_t blink = cap::blinkNone;
+    if (has(model::Command::blink)) blink = cap::blinkAll;
+    if (has(model::Command::blinkCharacters)) blink = cap::blinkEach;
     return model::DeviceProfile{
         .name = set.name,
         .rows = rows,
         .columns = columns,
-        .capBlink = has(model::Command::blink) ? cap::blinkAll : cap::blinkNone,
+        .capBlink = blink,
         .capReverse = has(model::Command::reverse) ? cap::reverseEach : cap::reverseNone,
         .capBrightness = dims,
-        .brightnessLevels = dims ? set.levelPercent : std::span<const std::int32_t>{},
-        // The sets can only show or hide their cursor, which is an underline.
+        .brightnessLevels =
+            dims ? std::span<const std::int32_t>(lists.levels) : std::span<const std::int32_t>{},
+        // The sets can only show or hide their cursor, which is an
+        // underline; the whole-row sets and the ANSI set have none to show.
         .capCursorType = has(model::Command::cursorVisible) ? cap::cursorUnderline : 0,
         .initialCursorType = model::cursor::none,
+        // User characters stay with the writer, which draws characters the
+        // pages lack with them: the control offers no DefineGlyph.
+        .capCustomGlyph = false,
         .capCharacterSet = cap::charSetUnicode,
-        .characterSetList = characterSetList(set),
+        .characterSetList = lists.characterSets,
         .initialCharacterSet = model::charSetUnicode,
         // Slow output and windows are the control object's; the display just
         // shows the cells they produce.

@@ -9,10 +9,8 @@ UserCharacterLoader::UserCharacterLoader(const model::CommandSet& set, const let
       repertoire_(&model::repertoireOf(set)),
       font_(&font),
       planner_(set, *repertoire_),
-      shaper_([this](char32_t c) { return planner_.canShow(c); },
-          model::writerForm(set, model::Command::defineUserCharacters) != nullptr ? repertoire_->user.budget
-                                                                                  : 0,
-          font) {}
+      // The repertoire has user characters only where the set can define them.
+      shaper_([this](char32_t c) { return planner_.canShow(c); }, repertoire_->user.budget, font) {}
 
 UserCharacterLoader::Loading UserCharacterLoader::load(
     ShadowState& state, const model::DisplayModel& target) const {
@@ -40,20 +38,36 @@ UserCharacterLoader::Loading UserCharacterLoader::load(
         loading.fallbacks.push_back({lettering::Fallback::Kind::userCharacter,
             std::u32string(1, slot.character), std::u32string(1, slot.character), slot.code});
     }
-    // One define command per stretch of consecutive codes.
-    for (std::size_t i = 0; i < outcome.defined.size();) {
-        std::size_t end = i + 1;
-        while (end < outcome.defined.size() && outcome.defined[end].code == outcome.defined[end - 1].code + 1)
-            ++end;
-        std::string arguments{'\x01', static_cast<char>(outcome.defined[i].code),
-            static_cast<char>(outcome.defined[end - 1].code)};
-        for (std::size_t k = i; k < end; ++k) {
-            const lettering::Glyph glyph =
-                font_->glyph(outcome.defined[k].character).value_or(lettering::Glyph{});
-            for (const std::uint8_t column : glyph) arguments += static_cast<char>(column);
+    const auto glyphOf = [&](char32_t c) { return font_->glyph(c).value_or(lettering::Glyph{}); };
+    if (repertoire_->user.layout == model::GlyphLayout::rows5x7) {
+        // One character a command: its 35 dots row by row, dot 1 (top
+        // left) in bit 0 of the first byte.
+        for (const model::UserCharacterSlots::Slot& slot : outcome.defined) {
+            const lettering::Glyph glyph = glyphOf(slot.character);
+            std::string arguments(6, '\0');
+            arguments[0] = static_cast<char>(slot.code);
+            for (unsigned dot = 0; dot < 35; ++dot) {
+                if ((glyph[dot % 5] >> (dot / 5)) & 1u)
+                    arguments[1 + dot / 8] = static_cast<char>(arguments[1 + dot / 8] | (1 << (dot % 8)));
+            }
+            loading.bytes += model::encode(*set_, model::Command::defineUserCharacter, arguments);
         }
-        loading.bytes += model::encode(*set_, model::Command::defineUserCharacters, arguments);
-        i = end;
+    } else {
+        // Five column bytes a character; one command per stretch of consecutive codes.
+        for (std::size_t i = 0; i < outcome.defined.size();) {
+            std::size_t end = i + 1;
+            while (end < outcome.defined.size() &&
+                   outcome.defined[end].code == outcome.defined[end - 1].code + 1)
+                ++end;
+            std::string arguments{'\x01', static_cast<char>(outcome.defined[i].code),
+                static_cast<char>(outcome.defined[end - 1].code)};
+            for (std::size_t k = i; k < end; ++k) {
+                for (const std::uint8_t column : glyphOf(outcome.defined[k].character))
+                    arguments += static_cast<char>(column);
+            }
+            loading.bytes += model::encode(*set_, model::Command::defineUserCharacters, arguments);
+            i = end;
+        }
     }
     for (const char32_t refused : outcome.refused) {
         lettering::Fallback instead = shaper_.singleCell(refused);

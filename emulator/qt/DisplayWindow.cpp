@@ -10,7 +10,11 @@
 namespace emulator::qt {
 
 DisplayWindow::DisplayWindow(QWidget* parent)
-    : QWidget(parent), panel_(new Panel(this)), line_(new QLabel(this)), faults_(new QLabel(this)) {
+    : QWidget(parent),
+      panel_(new Panel(this)),
+      line_(new QLabel(this)),
+      faults_(new QLabel(this)),
+      passed_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Virtual line display"));
     setWindowIcon(virtualDisplayIcon());
     // The panel's housing: dark, with the status line in a quiet grey.
@@ -24,13 +28,14 @@ DisplayWindow::DisplayWindow(QWidget* parent)
     layout->setSpacing(4);
     layout->addWidget(panel_, 1);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (QLabel* label : {line_, faults_}) {
+    for (QLabel* label : {line_, faults_, passed_}) {
         label->setFont(fixed);
         label->setContentsMargins(8, 0, 8, 0);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(label);
     }
     faults_->setText(tr("no unknown or malformed sequences"));
+    passed_->hide();
 }
 
 void DisplayWindow::setLine(
@@ -41,6 +46,9 @@ void DisplayWindow::setLine(
 
 void DisplayWindow::showScreen(const VirtualDisplay& display) {
     panel_->setScreen(display.model(), display.state());
+    // What a pass-through set never shows: said, not silently dropped.
+    passed_->setVisible(display.passedThroughCount() > 0);
+    passed_->setText(QString::fromStdString(display.passedThroughText()));
     if (display.faultCount() == 0) return;
     // The latest first: the one the technician is most likely looking for.
     QStringList last;
@@ -54,6 +62,10 @@ void DisplayWindow::showScreen(const VirtualDisplay& display) {
                      last.join(QStringLiteral("; ")));
 }
 
-QString DisplayWindow::statusText() const { return line_->text() + '\n' + faults_->text(); }
+QString DisplayWindow::statusText() const {
+    QString text = line_->text() + '\n' + faults_->text();
+    if (!passed_->isHidden()) text += '\n' + passed_->text();
+    return text;
+}
 
 }  // namespace emulator::qt

@@ -1,6 +1,7 @@
 // The virtual display's window: the panel and, under it, a status line with
-// the pty path and its link, the command set and line rate, and the last
-// unknown or malformed sequences in hex. GUI thread only.
+// the pty path and its link, the command set and line rate, the last
+// unknown or malformed sequences in hex, and the bytes a pass-through set
+// sent to its printer port instead of the glass. GUI thread only.
 #pragma once
 
 #include "emulator/VirtualDisplay.h"
@@ -29,6 +30,7 @@ private:
     Panel* panel_;
     QLabel* line_;
     QLabel* faults_;
+    QLabel* passed_;
 };
 
 }  // namespace emulator::qt

@@ -17,7 +17,7 @@ using device::DeviceEntry;
 
 namespace {
 
-constexpr std::array<std::string_view, 2> commandSets{"DM-D", "CD5220"};
+constexpr std::array<std::string_view, 3> commandSets{"DM-D", "CD5220", "AEDEX"};
 
 device::DeviceConfig parse(std::string_view text) {
     return device::parseDeviceConfig(text, "devices.toml", commandSets);
@@ -53,9 +53,15 @@ command-set = "CD5220"
 service = "simulated"
 profile = "DM-D202"
 character-set = 1252
+
+[devices."Till"]
+service = "serial"
+port = "/dev/ttyUSB1"
+command-set = "EMAX"
 )");
     ASSERT_TRUE(config.problems.empty()) << config.problems.front();
-    ASSERT_EQ(config.entries.size(), 3u);
+    ASSERT_EQ(config.entries.size(), 4u);
+    EXPECT_EQ(config.find("Till")->commandSet, "AEDEX");  // sold as EMAX, stored by its own name
     const DeviceEntry* tqn = config.find("TQN730");
     ASSERT_NE(tqn, nullptr);
     EXPECT_EQ(tqn->problem, "");
@@ -88,7 +94,19 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = \"fast\"\n",
             "devices.toml:4: device \"A\": baud must be an integer, not a string"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"ESC/POS\"\n",
-            "devices.toml:4: device \"A\": unknown command set \"ESC/POS\" (known: DM-D, CD5220)"},
+            "devices.toml:4: device \"A\": unknown command set \"ESC/POS\" (known: DM-D, CD5220, AEDEX (or "
+            "EMAX))"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"ICD-2002\"\n",
+            "devices.toml:4: device \"A\": command set \"ICD-2002\" is not supported: its published table "
+            "stops "
+            "short of the row-mode values of ESC E and of what its default \"shift\" mode does, so no "
+            "display "
+            "could be driven safely with it; set the display to another emulation (CD5220, DM-D, AEDEX, ...) "
+            "with its switches"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncommand-set = \"AEDEX\"\nrows = 4\n",
+            "devices.toml:5: device \"A\": command set \"AEDEX\" writes the upper and lower rows of a "
+            "display "
+            "only: rows must be 1 or 2, not 4"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\n\ncolumns = 0\n",
             "devices.toml:5: device \"A\": columns must be 1 to 40, not 0"},
         {"[devices.A]\nservice = \"serial\"\nbaud = 9600\n",

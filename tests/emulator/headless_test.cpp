@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "model/CommandSet.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -134,7 +136,10 @@ TEST(HeadlessProgram, printsTheScreenAfterBytesReachItsLinkAndRemovesTheLinkAtTh
 TEST(HeadlessProgram, refusesBadOptionsWithAReason) {
     Program unknownSet({"--headless", "--command-set", "ESC/POS"});
     EXPECT_EQ(unknownSet.wait(), 2);
-    EXPECT_TRUE(unknownSet.waitFor("unknown command set \"ESC/POS\" (DM-D or CD5220)"));
+    EXPECT_TRUE(unknownSet.waitFor("unknown command set \"ESC/POS\" (DM-D, CD5220, Logic Controls,"));
+    Program unsupported({"--headless", "--command-set", "ICD-2002"});
+    EXPECT_EQ(unsupported.wait(), 2);
+    EXPECT_TRUE(unsupported.waitFor("command set \"ICD-2002\" is not supported"));
     Program badBaud({"--headless", "--baud", "96OO"});
     EXPECT_EQ(badBaud.wait(), 2);
     EXPECT_TRUE(badBaud.waitFor("baud rate \"96OO\" is not a number"));
@@ -189,6 +194,35 @@ TEST(WindowedProgram, aFastWriterIsHeldBackAndMemoryStaysFlat) {
     EXPECT_GT(heldBack, 0) << written << " bytes taken without ever holding the writer back";
     EXPECT_LT(after - before, 8 * 1024)
         << "grew from " << before << " KiB to " << after << " KiB after " << written << " bytes";
+    EXPECT_EQ(program.stop(SIGTERM), 0);
+    fs::remove_all(folder);
+}
+
+TEST(HeadlessProgram, theAnsiSetAnswersItsIdentificationRequestOnTheLineAndItsEchoStartsTheSelfTest) {
+    char pattern[] = "/tmp/ldt-headless-XXXXXX";
+    const fs::path folder = mkdtemp(pattern);
+    const fs::path link = folder / "display";
+    Program program({"--headless", "--command-set", "ANSI", "--link", link.string()});
+    ASSERT_TRUE(program.waitFor("end\n")) << program.output();
+    const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "\x1B[0c", 4), 4);
+    // The answer comes back on the line the request went out on.
+    std::string answer;
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (answer.size() < model::findCommandSet("ANSI")->reply.size() &&
+           std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd{fd, POLLIN, 0};
+        if (poll(&pfd, 1, 100) <= 0) continue;
+        char buffer[64];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) answer.append(buffer, static_cast<std::size_t>(n));
+    }
+    EXPECT_EQ(answer, model::findCommandSet("ANSI")->reply);
+    // Sent back, as one driver does by mistake, it starts the self-test.
+    ASSERT_EQ(::write(fd, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
+    EXPECT_TRUE(program.waitFor("self-test running\n")) << program.output();
+    ::close(fd);
     EXPECT_EQ(program.stop(SIGTERM), 0);
     fs::remove_all(folder);
 }

@@ -1,4 +1,4 @@
-// The virtual display's reader: byte streams of both command sets in, the
+// The virtual display's reader: byte streams of every command set in, the
 // screen and state out, by the hardware's rules. Expected bytes are written
 // out literally from the protocol documents.
 #include "emulator/VirtualDisplay.h"
@@ -214,4 +214,174 @@ TEST(VirtualDisplayCd5220, rowTextThatNeverEndsReadsTheSameHoweverTheReadsSplitI
     EXPECT_EQ(split.describe(), whole.describe());
     EXPECT_EQ(split.faultCount(), whole.faultCount());
     EXPECT_EQ(whole.faults().front().reason, "text without its closing 0D");
+}
+
+namespace {
+
+// A stream in one set and what the display shows after it: both rows
+// (padded to 20), the cursor (column and row, 1-based; 0 when not checked)
+// and the count of faults.
+struct ReadCase {
+    const char* set;
+    const char* what;
+    std::string bytes;
+    std::string top;
+    std::string bottom;
+    int column = 0;
+    int row = 0;
+    std::size_t faults = 0;
+};
+
+const std::vector<ReadCase>& readCases() {
+    static const std::vector<ReadCase> cases{
+        // clang-format off
+        {"Logic Controls", "normal mode wraps (20,1) to (1,2) and (20,2) to (1,1)",
+            "\x1F\x11\x10\x13" "AB\x10\x27" "XY", "Y                  A", "B                  X", 2, 1},
+        {"Logic Controls", "reset picks vertical scroll: writing past (20,2) scrolls",
+            "\x1F\x10\x26pqr", "                  pq", "r", 2, 2},
+        {"Logic Controls", "backspace erases; from (1,2) it goes to (20,1)",
+            "\x1F\x11" "abc\x08\x08\x10\x13Z\x10\x14\x08", "a", "", 20, 1},
+        {"Logic Controls", "line feed goes to the other row, in scroll mode it scrolls",
+            "\x1F\x11" "ab\x0A\x0A\x12\x10\x14" "bot\x0A", "bot", "", 4, 2},
+        {"Logic Controls", "carriage return never scrolls; a cell past 39 is ignored",
+            "\x1F\x10\x16" "ab\x0D\x10\x28", "", "  ab", 1, 2, 1},
+        {"Logic Controls", "cursor on and off, dimming bytes", "\x1F\x14\x04\x40" "a\x04\x30", "a", "", 2, 1, 1},
+        {"UTC standard", "home and clear; clear to the end of the row and display",
+            "\x1F\x11" "abcdef\x1E" "xyz\x10\x15" "uvw\x10\x01\x18\x10\x16\x19", "x", " u", 3, 2},
+        {"UTC standard", "ESC d to enhanced mode, ESC RS back; text there never shows",
+            "\x1B\x64" "lost\x1B\x75" "AHi\x0D\x1B\x1E\x0D" "k", "ki", "", 2, 1},
+        {"UTC enhanced", "row writes with the attention code ESC u",
+            "\x1B\x75" "ATotal\x0D\x1B\x75" "B12.50\x0D", "Total", "12.50"},
+        {"UTC enhanced", "a changed attention code", "\x1B\x75" "H!!\x0D!!AHi\x0D\x1B\x75" "Ano\x0D", "Hi", ""},
+        {"AEDEX", "row writes; a short one blanks the rest of its row",
+            "!#1Top line\x0D!#2Bottom\x0D!#1Top\x0D", "Top", "Bottom"},
+        {"AEDEX", "both rows at once; a single blank clears both", "!#9" + std::string(20, 'a') + "bc\x0D!#9 \x0D", "", ""},
+        {"AEDEX", "both rows: the first 20 bytes to row 1", "!#9" + std::string(20, 'a') + "bc\x0D",
+            std::string(20, 'a'), "bc"},
+        {"AEDEX", "the attention-code trap: two blanks then 1 start a command inside text",
+            "!#8  \x0D  1Total  1.99\x0D", ".99", ""},
+        {"AEDEX", "an unknown function after the code is plain text, passed through", "!#3!#1ok\x0D", "ok", ""},
+        {"ANSI", "clear leaves the cursor where it was", "\x1B[1;5Hab\x1B[2J", "", "", 7, 1},
+        {"ANSI", "no wrap past column 20: the last column is written again", "\x1B[1;19Habc",
+            "                  ac", "", 20, 1},
+        {"ANSI", "line feed on the last row scrolls, the cursor stays",
+            "\x1B[1;1Htop\x1B[2;1Hbot\x0A", "bot", "", 4, 2},
+        {"ANSI", "backspace does not erase and stops at column 1", "ab\x08\x08\x08", "ab", "", 1, 1},
+        {"ANSI", "erase to the end of the row; a leading zero in a position",
+            "abcdef\x1B[1;03H\x1B[0K", "ab", "", 3, 1},
+        {"ANSI", "an unknown sequence is taken whole", "a\x1B[5mb\x1B[3;1H", "ab", "", 3, 1, 2},
+        // clang-format on
+    };
+    return cases;
+}
+
+}  // namespace
+
+TEST(VirtualDisplay, eachSetReadsItsOwnEdgesAsItsDocumentSays) {
+    for (const ReadCase& c : readCases()) {
+        SCOPED_TRACE(std::string(c.set) + ": " + c.what);
+        const model::CommandSet* set = model::findCommandSet(c.set);
+        ASSERT_NE(set, nullptr);
+        VirtualDisplay d(*set);
+        d.feed(c.bytes);
+        EXPECT_EQ(row(d, 0), padded(c.top));
+        EXPECT_EQ(row(d, 1), padded(c.bottom));
+        if (c.row != 0) expectCursor(d, c.column, c.row);
+        EXPECT_EQ(d.faultCount(), c.faults) << d.describe();
+        // However the reads split the stream, it reads the same.
+        VirtualDisplay bytewise(*set);
+        for (char byte : c.bytes) bytewise.feed(std::string_view(&byte, 1));
+        EXPECT_EQ(bytewise.describe(), d.describe());
+    }
+}
+
+TEST(VirtualDisplay, marqueesMoveWithTimeAndStopAsTheirSetSays) {
+    VirtualDisplay aedex(*model::findCommandSet("AEDEX"));
+    aedex.feed("!#4Sale today\x0D"sv);
+    EXPECT_EQ(row(aedex, 0), padded("Sale today"));
+    EXPECT_FALSE(aedex.advance(std::chrono::milliseconds(100)));
+    EXPECT_TRUE(aedex.advance(std::chrono::milliseconds(150 + VirtualDisplay::marqueeStepMs)));
+    EXPECT_EQ(row(aedex, 0), padded("le today"));
+    aedex.feed("!#2x\x0D"sv);  // the next command stops it where it is
+    aedex.advance(std::chrono::seconds(2));
+    EXPECT_EQ(row(aedex, 0), padded("le today"));
+
+    // Logic Controls: the cursor leaves the marquee's row, the marquee runs
+    // on while text goes to the other row, until the cursor comes back.
+    VirtualDisplay lc(*model::findCommandSet("Logic Controls"));
+    lc.feed(
+        "\x1F\x11\x05"
+        "abc\x0D"
+        "xy"sv);
+    EXPECT_EQ(row(lc, 1), padded("xy"));
+    lc.advance(std::chrono::milliseconds(VirtualDisplay::marqueeStepMs));
+    EXPECT_EQ(row(lc, 0), padded("bc"));
+    lc.feed("\x10\x00"sv);
+    lc.advance(std::chrono::seconds(1));
+    EXPECT_EQ(row(lc, 0), padded("bc"));
+
+    // One pass ends with the text's start shown again.
+    VirtualDisplay once(*model::findCommandSet("UTC enhanced"));
+    once.feed(
+        "\x1B\x75"
+        "FHello\x0D"sv);
+    once.advance(std::chrono::milliseconds(VirtualDisplay::marqueeStepMs * 3));
+    EXPECT_EQ(row(once, 0), padded("lo"));
+    once.advance(std::chrono::seconds(30));
+    EXPECT_EQ(row(once, 0), padded("Hello"));
+    EXPECT_FALSE(once.state().moving.running);
+}
+
+TEST(VirtualDisplay, clockBlinkUserCharacterAndPassedThroughBytes) {
+    VirtualDisplay utc(*model::findCommandSet("UTC enhanced"));
+    utc.feed(
+        "\x1B\x75"
+        "E23:59\x0D"sv);
+    EXPECT_EQ(row(utc, 1), padded("23:59"));
+    utc.advance(std::chrono::minutes(2));
+    EXPECT_EQ(row(utc, 1), padded("00:01"));
+    utc.feed(
+        "\x1B\x75"
+        "E24:00\x0D"
+        "to the printer"sv);
+    EXPECT_EQ(utc.faults().back().reason, "clock 24:00 is no time of day");
+    EXPECT_EQ(utc.passedThroughCount(), 14u);
+    EXPECT_NE(utc.describe().find("14 bytes passed to the printer port, last: 74 6F 20"), std::string::npos);
+
+    VirtualDisplay standard(*model::findCommandSet("UTC standard"));
+    standard.feed(
+        "a\x1C"
+        "b\x1D"
+        "c"sv);
+    EXPECT_EQ(standard.model().shownCell(0, 1).attribute, model::attribute::blink);
+    EXPECT_EQ(standard.model().shownCell(0, 2).attribute, model::attribute::normal);
+
+    // The one Logic Controls user character replaces its code everywhere,
+    // and a second one gives the first its own glyph back.
+    VirtualDisplay lc(*model::findCommandSet("Logic Controls"));
+    lc.feed("AB\x03\x41\x1F\x00\x00\x00\x00"sv);  // dots 1-5: the top row
+    EXPECT_EQ(lc.model().shownCell(0, 0).character, emulator::userCharacterBase + 'A');
+    EXPECT_EQ(lc.state().userCharacters.at('A'), (emulator::Glyph{1, 1, 1, 1, 1}));
+    lc.feed("\x03\x42\x00\x00\x00\x00\x04"sv);  // dot 35: bottom right
+    EXPECT_EQ(lc.model().shownCell(0, 0).character, U'A');
+    EXPECT_EQ(lc.model().shownCell(0, 1).character, emulator::userCharacterBase + 'B');
+    EXPECT_EQ(lc.state().userCharacters.at('B'), (emulator::Glyph{0, 0, 0, 0, 0x40}));
+}
+
+TEST(VirtualDisplay, theAnsiSetAnswersAndItsAnswerEchoedStartsTheSelfTest) {
+    const model::CommandSet& ansi = *model::findCommandSet("ANSI");
+    VirtualDisplay d(ansi);
+    d.feed("\x1B[0c"sv);
+    const std::string reply = d.takeReplies();
+    EXPECT_EQ(reply, ansi.reply);
+    EXPECT_EQ(reply.front(), '\x1B');
+    EXPECT_EQ(d.takeReplies(), "");
+    d.feed(reply);
+    EXPECT_EQ(d.state().selfTestMs, VirtualDisplay::selfTestMs);
+    d.feed("ignored"sv);
+    EXPECT_NE(d.describe().find("7 bytes dropped during the self-test"), std::string::npos);
+    EXPECT_TRUE(d.advance(std::chrono::milliseconds(VirtualDisplay::selfTestMs)));
+    EXPECT_EQ(row(d, 0), padded(""));
+    d.feed("ok"sv);
+    EXPECT_EQ(row(d, 0), padded("ok"));
 }

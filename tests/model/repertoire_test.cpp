@@ -17,15 +17,30 @@ using namespace model;
 
 namespace {
 
-// The character a byte shows when some choices are not known: the one
-// every such choice agrees on, else 0.
+// Whether a writer may rely on what a choice shows.
+bool sure(const Selector& selector, std::optional<std::size_t> choice) {
+    return choice && !selector.choices[*choice].uncertain;
+}
+
+// The character a byte shows when some choices are not known (or not
+// established): the one every established choice agrees on, else 0.
 char32_t agreed(const Repertoire& rep, const Selection& selection, unsigned char byte) {
     Selection known = selection;
-    for (auto& c : known) c = c.value_or(0);
+    for (std::size_t s = 0; s < known.size(); ++s) {
+        if (!sure(rep.selectors[s], known[s])) known[s] = std::nullopt;
+    }
+    for (std::size_t s = 0; s < known.size(); ++s) {
+        if (known[s]) continue;
+        for (std::size_t c = 0; c < rep.selectors[s].choices.size() && !known[s]; ++c) {
+            if (sure(rep.selectors[s], c)) known[s] = c;
+        }
+    }
     char32_t shown = characterOf(rep, known, byte);
+    if (byte >= 0x80 && !rep.basePageSure) shown = 0;
     for (std::size_t s = 0; s < selection.size(); ++s) {
-        if (selection[s]) continue;
+        if (sure(rep.selectors[s], selection[s])) continue;
         for (std::size_t c = 0; c < rep.selectors[s].choices.size(); ++c) {
+            if (!sure(rep.selectors[s], c)) continue;
             Selection other = known;
             other[s] = c;
             if (characterOf(rep, other, byte) != shown) shown = 0;
@@ -77,6 +92,7 @@ std::size_t slowLeast(const CommandSet& set, const Repertoire& rep, const Select
         std::vector<SelectionState> more;
         for (const auto& partial : states) {
             for (std::size_t c = 0; c <= s.choices.size(); ++c) {
+                if (c < s.choices.size() && s.choices[c].uncertain) continue;
                 auto p = partial;
                 p.choices.push_back(c < s.choices.size() ? std::optional(c) : std::nullopt);
                 more.push_back(p);
@@ -111,8 +127,13 @@ std::size_t slowLeast(const CommandSet& set, const Repertoire& rep, const Select
     };
     constexpr std::size_t none = std::numeric_limits<std::size_t>::max() / 2;
     std::vector<std::size_t> cost(all.size(), none);
+    // A choice not established counts as not known.
+    SelectionState start = from;
+    for (std::size_t s = 0; s < rep.selectors.size(); ++s) {
+        if (!sure(rep.selectors[s], start.choices[s])) start.choices[s] = std::nullopt;
+    }
     for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i] == from) cost[i] = 0;
+        if (all[i] == start) cost[i] = 0;
     }
     for (const char32_t c : text) {
         std::vector<std::size_t> next(all.size(), none);
@@ -156,11 +177,12 @@ TEST(Repertoire, codeTablesAgreeWithTheCommandSetAndEachSelectorDecidesOneHalf) 
 }
 
 TEST(CharacterPlanner, isExactAndItsBytesShowTheText) {
-    // Characters from every part of DM-D's repertoire: plain ASCII, letters
+    // Characters from every part of the repertoires: plain ASCII, letters
     // of one page or of several, national letters, one only a user character shows.
     const std::u32string alphabet = U"a@#\u00e9\u00df\u0416\u03a9\u00c6\u20ac\u0141\u011f\u2591\u05d0";
     std::mt19937 random(7);
-    for (const CommandSet* set : {&dmD(), &cd5220()}) {
+    for (const CommandSet& each : commandSets()) {
+        const CommandSet* set = &each;
         const Repertoire& rep = repertoireOf(*set);
         const CharacterPlanner planner(*set, rep);
         UserCharacterSlots loaded;

@@ -103,6 +103,39 @@ TEST(SerialDisplay, blinkFollowsTheWholeDisplayAndReverseEachCharacter) {
                                                            "a"s));
 }
 
+// Enable on every set: the initialisation its document gives, then what the
+// picture needs (blank, cursor hidden, brightest, code table 0 or its page).
+TEST(SerialDisplay, enableSendsEachSetsInitialisation) {
+    const std::string blankRow(20, ' ');
+    const struct {
+        const char* set;
+        std::string bytes;
+    } rows[] = {
+        {"Logic Controls", "\x1F\x11\x14"},            // reset, normal mode, cursor off; 100 % after reset
+        {"UTC standard", "\x1B\x1E\x0D\x1F\x11\x14"},  // out of enhanced mode should it be there
+        // Into enhanced mode from either mode, then both rows written whole:
+        // what the display showed is not known.
+        {"UTC enhanced",
+            "\x1B\x1E\x0D\x1F\x1B\x64\x1B\x75"
+            "A" +
+                blankRow +
+                "\x0D\x1B\x75"
+                "B" +
+                blankRow + "\x0D"},
+        {"AEDEX", "!#9" + blankRow + blankRow + "\x0D"},
+        // In Unicode a page is chosen when text needs one.
+        {"ANSI", "\x1B\x52\x00\x1B[2J\x1B[1;1H"s},
+    };
+    for (const auto& row : rows) {
+        serialtest::Pty pty;
+        serial::SerialDisplay display(
+            {"test", pty.slavePath(), 115200, model::findCommandSet(row.set), 2, 20});
+        display.claim(std::chrono::milliseconds(0));
+        ASSERT_EQ(display.enable(), 0);
+        EXPECT_EQ(model::hexBytes(pty.take()), model::hexBytes(row.bytes)) << row.set;
+    }
+}
+
 TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     const auto dmD = serial::profileFor(model::dmD(), 2, 20);
     EXPECT_EQ(dmD.capBlink, cap::blinkAll);
@@ -116,6 +149,22 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     EXPECT_EQ(cd.characterSetList, "437,997,998");
     EXPECT_EQ(cd.rows, 4);
     EXPECT_EQ(cd.columns, 40);
+    // Per-character blink on UTC standard; no cursor, no dimming on the
+    // whole-row sets; the ANSI set's code pages.
+    const auto utc = serial::profileFor(*model::findCommandSet("UTC standard"), 2, 20);
+    EXPECT_EQ(utc.capBlink, cap::blinkEach);
+    EXPECT_EQ(utc.capCursorType, cap::cursorUnderline);
+    EXPECT_EQ(std::vector<std::int32_t>(utc.levels().begin(), utc.levels().end()),
+        (std::vector<std::int32_t>{20, 40, 60, 100}));
+    const auto aedex = serial::profileFor(*model::findCommandSet("AEDEX"), 2, 20);
+    EXPECT_EQ(aedex.capCursorType, 0);
+    EXPECT_FALSE(aedex.capBrightness);
+    EXPECT_EQ(aedex.capBlink, cap::blinkNone);
+    const auto ansi = serial::profileFor(*model::findCommandSet("ANSI"), 2, 20);
+    EXPECT_EQ(ansi.capCursorType, 0);
+    EXPECT_EQ(ansi.characterSetList, "437,858,866,997,998");
+    EXPECT_EQ(
+        serial::profileFor(*model::findCommandSet("Logic Controls"), 2, 20).characterSetList, "437,997,998");
 }
 
 TEST(SerialDisplay, externalHealthCheckLightsEveryCellThenPutsThePictureBack) {

@@ -26,12 +26,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// A control whose device is a DM-D display on `port` at 115200 baud, set to
-// open with PC437.
-Driver serialDriver(const std::string& port) {
+// A control whose device is a display of the set (DM-D by default) on
+// `port` at 115200 baud, set to open with PC437.
+Driver serialDriver(const std::string& port, const model::CommandSet& set = model::dmD()) {
     const std::string name = uniqueDeviceName("serial");
     auto registry = std::make_shared<device::DeviceRegistry>();
-    const serial::SerialSettings settings{name, port, 115200, &model::dmD(), 2, 20, false, 437};
+    const serial::SerialSettings settings{name, port, 115200, &set, 2, 20, false, 437};
     registry->add(name, [settings] { return std::make_unique<serial::SerialDisplay>(settings); });
     return Driver(name, registry);
 }
@@ -177,6 +177,30 @@ TEST(SerialFaults, unpluggedWhileEnabledGivesOfflineUntilEnabledAgainOnAFreePort
     EXPECT_EQ(pty->take(), "\x1B\x40\x1F\x01\x1F\x43\x00\x1F\x58\x04\x1B\x74\x00Shown"s);
     EXPECT_EQ(d.call("DisplayText", {S(u"!"), I(0)}), OPOS_SUCCESS);
     EXPECT_EQ(pty->take(), "!");
+}
+
+TEST(SerialFaults, aWholeRowDisplayBackAfterAnUnplugGetsEveryRowWrittenWhole) {
+    // What the display shows after it was away is not known, so a short
+    // write that might leave old characters standing will not do.
+    serialtest::TempDir dir;
+    const auto link = dir.path() / "display";
+    auto pty = std::make_unique<serialtest::Pty>();
+    serialtest::pointLink(link, pty->slavePath());
+    Driver d = serialDriver(link.string(), *model::findCommandSet("AEDEX"));
+    ASSERT_TRUE(d.openClaimEnable());
+    ASSERT_EQ(d.call("DisplayText", {S(u"Shown"), I(0)}), OPOS_SUCCESS);
+    pty->take();
+    pty->closeMaster();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(d.call("DisplayText", {S(u" lost"), I(0)}), OPOS_E_OFFLINE);
+    testing::internal::GetCapturedStderr();
+    pty = std::make_unique<serialtest::Pty>();
+    serialtest::pointLink(link, pty->slavePath());
+    EXPECT_EQ(d.write("DeviceEnabled", B(true)), OPOS_SUCCESS);
+    EXPECT_EQ(pty->take(), "!#9Shown" + std::string(35, ' ') + "\x0D");
+    // From then on only what changes, and short where that is safe.
+    EXPECT_EQ(d.call("DisplayText", {S(u"!"), I(0)}), OPOS_SUCCESS);
+    EXPECT_EQ(pty->take(), "!#1Shown!\x0D");
 }
 
 TEST(SerialFaults, unpluggedUnderSlowOutputOrAClearGivesOfflineNotSuccess) {
