@@ -401,7 +401,9 @@ std::optional<ScreenWriter::Start> ScreenWriter::begin(Global global, std::int32
     Start s;
     s.state = from;
     if (global == Global::reset) {
-        if (resetBytes_.empty()) return std::nullopt;
+        // A reset drops the user characters too: never where the picture
+        // shows one.
+        if (resetBytes_.empty() || showsUserCharacter(from, target)) return std::nullopt;
         // The reset drops the settings too; they follow it.
         s.bytes = resetBytes_;
         s.state = afterInitialise();
@@ -733,6 +735,15 @@ void ScreenWriter::adopt(ShadowState& state, const model::SelectionState& select
         }
     }
     state.userCharactersOn = selection.userCharactersOn;
+}
+
+bool ScreenWriter::showsUserCharacter(const ShadowState& state, const model::DisplayModel& target) const {
+    if (target.characterSet() != model::charSetUnicode || state.userCharacters.slots().empty()) return false;
+    for (std::int32_t cell = 0; cell < cells_; ++cell) {
+        if (state.userCharacters.codeOf(target.shownCell(cell / columns_, cell % columns_).character))
+            return true;
+    }
+    return false;
 }
 
 std::vector<std::int32_t> ScreenWriter::splitPoints(

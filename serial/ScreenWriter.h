@@ -36,7 +36,8 @@
 // user characters to switch to before each, for the fewest bytes over the
 // whole update; text inside a command (a row write) takes only characters
 // that show the same whatever is selected. The user characters must be
-// loaded already (UserCharacterLoader).
+// loaded already (UserCharacterLoader); a plan never resets a display that
+// is to show one, since a reset drops them.
 //
 // A cell's bytes are made in one place, cellByte() (or the plan); the costs
 // of moves and commands live in buildMoves() and rowOptions().
@@ -198,6 +199,8 @@ private:
     // The selection of the shadow, as the planner sees it, and back.
     model::SelectionState selectionOf(const ShadowState& state) const;
     void adopt(ShadowState& state, const model::SelectionState& selection) const;
+    // Whether the picture shows a user character loaded on the display.
+    bool showsUserCharacter(const ShadowState& state, const model::DisplayModel& target) const;
     // A whole-row write's data: the row's first `length` cells, with the
     // attention code broken wherever it would turn text into a command.
     std::string rowData(const model::DisplayModel& target, std::int32_t firstCell, std::int32_t length,

@@ -320,3 +320,33 @@ TEST(EveryLanguage, aCodePageBehavesAsBeforeWhateverTheTextIs) {
     std::size_t linesRead = 0;
     EXPECT_TRUE(fallbacksIn(tracePath, linesRead).empty());
 }
+
+TEST(EveryLanguage, aScreenShowingAUserCharacterIsNeverClearedByAReset) {
+    // A full screen, then one user character on blanks: where a reset is
+    // the only clear (Logic Controls), it would drop the character just
+    // defined, and the glass would show the code's own glyph.
+    for (const model::CommandSet& set : model::commandSets()) {
+        if (model::repertoireOf(set).user.budget == 0) continue;
+        SCOPED_TRACE(set.name);
+        const serial::ScreenWriter writer(set, 2, 20);
+        const serial::UserCharacterLoader loader(set);
+        emulator::VirtualDisplay reader(set);
+        reader.feed(writer.initialiseBytes());
+        serial::ShadowState state = writer.afterInitialise();
+        model::DisplayModel picture(2, 20);
+        picture.setCharacterSet(model::charSetUnicode);
+        for (const std::u32string& text : {std::u32string(40, U'x'), U"\u05D0" + std::u32string(39, U' ')}) {
+            picture.setCursor(0, 0);
+            picture.writeText(text, model::attribute::normal, true);
+            const serial::UserCharacterLoader::Loading loading = loader.load(state, picture);
+            const serial::Update update = writer.update(state, loading.picture);
+            reader.feed(loading.bytes + update.bytes);
+            state = update.after;
+        }
+        const char32_t shown = reader.model().shownCell(0, 0).character;
+        ASSERT_GE(shown, emulator::userCharacterBase) << reader.describe();
+        const auto code = static_cast<std::uint8_t>(shown - emulator::userCharacterBase);
+        EXPECT_EQ(lettering::Font::standard().glyph(U'\u05D0'), reader.state().userCharacters.at(code));
+        EXPECT_EQ(reader.model().shownRows()[1], std::u16string(20, u' '));
+    }
+}
