@@ -78,6 +78,22 @@
 //     select user characters (3), the move (4), the character (1)      18
 //                                                                      ---
 //                                                                       55
+// ANSI (ESC R n, 3 bytes: of its code pages only 34 PC858 and 35 PC866 are
+// established, so text relies on those and ASCII; moves are CR, LF and
+// ESC [ y ; x H, 6 or 7 bytes; a line feed on the lower row scrolls):
+//   1 DisplayText "Grüße Köln": "Gr" (2), PC858 (3), "üße Köln" (8)   13
+//   2 DisplayTextAt (1,0) "Привет €5": CR LF (2), PC866 (3), "Привет "
+//     (7), PC858 for € (3), "€5" (2)                                   17
+//   3 DisplayTextAt (1,10) "Ωμέγα": no page holds Greek, so "Omega";
+//     from (1,9) the blank there re-sent as a step right (1), 5 letters  6
+//   4 ClearText: two line feeds on the lower row scroll both rows away
+//     (ESC [ 2 J is 4)                                                  2
+//   5 DisplayTextAt (1,0) "Zażółć 5£": CR (1); "Zazólc 5£" (ż, ł, ć
+//     transliterated; ó and £ in PC858, still selected) (9)             10
+//   6 DisplayTextAt (0,0) "Щи 3£": ESC [ 1 ; 1 H (6), PC866 (3), "Щи 3"
+//     (4), PC858 for £ (3), "£" (1)                                     17
+//                                                                      ---
+//                                                                       65
 #include "BenchStats.h"
 #include "device/LineDisplayControl.h"
 #include "display/Operations.h"
@@ -173,7 +189,18 @@ const std::vector<Step>& multilingualScript(const model::CommandSet& set) {
         {"DisplayTextAt 0,18 \"Ж\"", "DisplayTextAt", {I(0), I(18), S(u"Ж"), I(0)}, false, 18},
         // clang-format on
     };
+    static const std::vector<Step> ansi{
+        // clang-format off
+        {"DisplayText \"Grüße Köln\"", "DisplayText", {S(u"Grüße Köln"), I(0)}, false, 13},
+        {"DisplayTextAt 1,0 \"Привет €5\"", "DisplayTextAt", {I(1), I(0), S(u"Привет €5"), I(0)}, false, 17},
+        {"DisplayTextAt 1,10 \"Ωμέγα\"", "DisplayTextAt", {I(1), I(10), S(u"Ωμέγα"), I(0)}, false, 6},
+        {"ClearText", "ClearText", {}, false, 2},
+        {"DisplayTextAt 1,0 \"Zażółć 5£\"", "DisplayTextAt", {I(1), I(0), S(u"Zażółć 5£"), I(0)}, false, 10},
+        {"DisplayTextAt 0,0 \"Щи 3£\"", "DisplayTextAt", {I(0), I(0), S(u"Щи 3£"), I(0)}, false, 17},
+        // clang-format on
+    };
     if (set.name == "DM-D") return dmD;
+    if (set.name == "ANSI") return ansi;
     if (set.name == "CD5220") return cd5220;
     return none;
 }
