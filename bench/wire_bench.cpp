@@ -355,8 +355,8 @@ int main() {
         ok = run(set, script(), least, "standard script", bytesTarget, withinTargets) && ok;
         const std::vector<Step>& multilingual = multilingualScript(set);
         if (multilingual.empty()) continue;
-        std::vector<std::uint64_t> multilingualLeast;
-        for (const Step& step : multilingual) multilingualLeast.push_back(step.least);
+        std::vector<std::uint64_t> multilingualLeast(multilingual.size());
+        std::ranges::transform(multilingual, multilingualLeast.begin(), &Step::least);
         ok = run(set, multilingual, multilingualLeast, "multilingual script", multilingualBytesTarget,
                  withinTargets) &&
              ok;
