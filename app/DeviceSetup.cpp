@@ -54,15 +54,19 @@ DeviceSetup setUpDevices(const device::DeviceConfig& config, const serial::WireT
             continue;
         }
         if (entry.service == device::DeviceEntry::Service::simulated) {
-            const model::DeviceProfile profile = *model::findProfile(entry.profile);
+            model::DeviceProfile profile = *model::findProfile(entry.profile);
+            if (entry.characterSet) profile.initialCharacterSet = *entry.characterSet;
             registry->add(
-                entry.name, [profile] { return std::make_unique<device::SimulatedDisplay>(profile); }, trace,
-                traceProblem);
+                entry.name,
+                [profile, trace, name = entry.name] {
+                    return std::make_unique<device::SimulatedDisplay>(profile, trace, name);
+                },
+                trace, traceProblem);
             continue;
         }
         const model::CommandSet* set = model::findCommandSet(entry.commandSet);
         const serial::SerialSettings settings{entry.name, entry.port, entry.lineSettings(set->line), set,
-            entry.rows, entry.columns, entry.allowConsole};
+            entry.rows, entry.columns, entry.allowConsole, entry.characterSet};
         registry->add(
             entry.name,
             [settings, trace, wireTap] {

@@ -1,6 +1,7 @@
 #include "device/DeviceConfig.h"
 
 #include "device/Excerpt.h"
+#include "model/CharacterSets.h"
 #include "model/CommandSet.h"
 #include "model/Profiles.h"
 
@@ -26,7 +27,7 @@ struct Key {
     std::string_view name;
     std::optional<DeviceEntry::Service> only;
 };
-constexpr std::array<Key, 13> keys{{
+constexpr std::array<Key, 14> keys{{
     {"service", std::nullopt},
     {"trace", std::nullopt},
     {"port", DeviceEntry::Service::serial},
@@ -40,6 +41,7 @@ constexpr std::array<Key, 13> keys{{
     {"columns", DeviceEntry::Service::serial},
     {"allow-console", DeviceEntry::Service::serial},
     {"profile", DeviceEntry::Service::simulated},
+    {"character-set", std::nullopt},
 }};
 
 std::string inQuotes(std::string_view text) { return quotedExcerpt(text); }
@@ -130,12 +132,42 @@ public:
                     " writes the upper and lower rows of a display only: rows must be 1 or 2, not " +
                     std::to_string(e_.rows));
         }
-        return true;
+        return checkCharacterSet(table);
     }
 
 private:
+    // The character set to open with must be one the display lists.
+    bool checkCharacterSet(const toml::table& table) {
+        if (!e_.characterSet) return true;
+        const std::int32_t value = *e_.characterSet;
+        std::string list;
+        if (e_.service == DeviceEntry::Service::simulated) {
+            const auto profile = model::findProfile(e_.profile);
+            if (profile && model::listsCharacterSet(*profile, value)) return true;
+            if (profile) list = profile->characterSetList;
+        } else if (const model::CommandSet* set = model::findCommandSet(e_.commandSet)) {
+            if (value == model::charSetUnicode || model::findCodeTable(*set, value)) return true;
+            for (const model::CodeTable& t : set->codeTables) list += std::to_string(t.characterSet) + ",";
+            list += std::to_string(model::charSetUnicode);
+        }
+        return fail(line(*table.get("character-set")),
+            "character-set " + std::to_string(value) + " is not one this display shows (" + list + ")");
+    }
+
     bool readKey(std::string_view name, const toml::node& node) {
         if (name == "service") return true;
+        if (name == "character-set") {
+            const auto value = integer(node, name);
+            if (!value) return false;
+            if (*value < 0 || *value > 99999 ||
+                !model::knownCharacterSet(static_cast<std::int32_t>(*value))) {
+                return fail(line(node),
+                    "character-set " + std::to_string(*value) +
+                        " is not a character set (997 Unicode, 998 ASCII, or a code page such as 437)");
+            }
+            e_.characterSet = static_cast<std::int32_t>(*value);
+            return true;
+        }
         if (name == "port") return assign(e_.port, text(node, name), node, true);
         if (name == "trace") return assign(e_.trace, text(node, name), node, true);
         if (name == "profile") {

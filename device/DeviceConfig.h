@@ -16,6 +16,8 @@
 //   allow-console = false         # serial: drive a port that is the machine's console; default false
 //   profile = "DM-D202"           # simulated: a built-in profile; default "TQN730"
 //   trace = "/run/user/1000/ldt-trace.log"  # any device: trace its calls to this file; off when absent
+//   character-set = 437           # any device: the CharacterSet it opens with (one it lists);
+//                                 # default 997 (Unicode) where the display takes it
 // Line settings not given are the command set's factory settings (9600 8N1
 // without flow control for most sets).
 // Files are read in this order, a later entry replacing an earlier one of
@@ -75,8 +77,9 @@ struct DeviceEntry {
     std::int32_t rows = 2;
     std::int32_t columns = 20;
     bool allowConsole = false;
-    std::string trace;    // empty: not traced
-    std::string problem;  // empty: sound; else "<file>:<line>: <what is wrong>"
+    std::optional<std::int32_t> characterSet;  // nothing: the display's own initial set
+    std::string trace;                         // empty: not traced
+    std::string problem;                       // empty: sound; else "<file>:<line>: <what is wrong>"
 
     // The line settings: those the entry gives, the rest from `defaults`.
     model::LineSettings lineSettings(const model::LineSettings& defaults) const;

@@ -570,8 +570,12 @@ bool LineDisplayControl::attributeAllowed(std::int32_t attr) const {
 
 void LineDisplayControl::writeOut(const std::u16string& data, std::int32_t attr) {
     Session& s = *session_;
-    const std::u32string shown = model::mapToCharacterSet(data, s.model.characterSet());
+    std::u32string shown = model::mapToCharacterSet(data, s.model.characterSet());
     if (shown.empty()) return;
+    // Unicode leaves the choice to the device: it lays the text out as it
+    // will show it, and this picture follows, cell for cell.
+    if (s.model.characterSet() == model::charSetUnicode)
+        shown = s.channel.call([&](ServiceObject& so) { return so.layOutUnicode(shown); });
     const WindowSettings& w = currentSettings();
     s.model.writeText(shown, attr, w.cursorUpdate);
     if (w.interCharacterWait > 0 && s.profile.capICharWait) {

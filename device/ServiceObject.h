@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace device {
@@ -69,6 +70,13 @@ public:
     virtual void disable() = 0;
     // Whether the device answers now (for PowerState while reporting power).
     virtual bool online() const = 0;
+
+    // The text as the device lays it out when the application writes
+    // Unicode (CharacterSet 997, for devices that list it): each character
+    // it can show kept, the others replaced by what it shows instead, which
+    // may take more cells ("ss" for "ß"). The control object writes that
+    // into its own picture, so both agree on every cell and cursor.
+    virtual std::u32string layOutUnicode(std::u32string_view text) { return std::u32string(text); }
 
     // Carries out one display change; on a DeviceFailure nothing of it
     // counts as shown.

@@ -1,7 +1,9 @@
 #include "device/Trace.h"
 
 #include "device/Excerpt.h"
+#include "display/Literal.h"
 #include "model/Hex.h"
+#include "model/Utf.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -88,6 +90,22 @@ void Trace::wire(std::string_view device, std::string_view bytes) {
 }
 
 void Trace::note(std::string_view device, std::string_view text) { line(device, text); }
+
+void Trace::fallback(std::string_view device, std::u32string_view characters, std::u32string_view shown,
+    std::string_view how) {
+    const auto quoted = [](std::u32string_view text) {
+        std::u16string utf16;
+        for (const char32_t c : text) model::appendUtf16(utf16, c);
+        return display::quotedLiteral(utf16);
+    };
+    std::string text = "fallback";
+    for (const char32_t c : characters) {
+        char code[16];
+        std::snprintf(code, sizeof code, " U+%04X", static_cast<unsigned>(c));
+        text += code;
+    }
+    line(device, text + " " + quoted(characters) + " -> " + quoted(shown) + " (" + std::string(how) + ")");
+}
 
 void Trace::line(std::string_view device, std::string_view text) {
     const std::string whole = timestamp() + " " + std::string(device) + " " + std::string(text) + "\n";

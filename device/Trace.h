@@ -54,6 +54,12 @@ public:
     void wire(std::string_view device, std::string_view bytes);
     // A free-form line (a failure's reason, say): "<time> <device> <text>".
     void note(std::string_view device, std::string_view text);
+    // Characters shown otherwise than through a code page or national set:
+    // "<time> <device> fallback U+00DF "ß" -> "ss" (transliteration)", the
+    // code points, then the characters and what shows instead as the script
+    // language writes strings (Unicode, control characters escaped), then how.
+    void fallback(std::string_view device, std::u32string_view characters, std::u32string_view shown,
+        std::string_view how);
 
 private:
     void line(std::string_view device, std::string_view text);

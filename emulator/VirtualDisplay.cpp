@@ -2,6 +2,7 @@
 
 #include "model/CharacterSets.h"
 #include "model/Hex.h"
+#include "model/Repertoire.h"
 #include "model/Utf.h"
 
 #include <algorithm>
@@ -68,7 +69,18 @@ void VirtualDisplay::powerUp() {
     state_.mode = b.powerOnMode;
     state_.cursorVisible =
         b.cursorShownAtPowerOn && model::writerForm(*set_, Command::cursorVisible) != nullptr;
-    if (!set_->codeTables.empty()) state_.characterSet = set_->codeTables.front().characterSet;
+    // Each selector starts at its first choice.
+    const model::Repertoire& repertoire = model::repertoireOf(*set_);
+    state_.characterSet = repertoire.basePage;
+    for (const model::Selector& selector : repertoire.selectors) {
+        const model::Choice& first = selector.choices.front();
+        if (selector.command == Command::codeTable) {
+            state_.codeTable = first.argument;
+            state_.characterSet = first.page;
+        } else {
+            state_.internationalSet = first.argument;
+        }
+    }
     state_.attention = std::string(set_->attention);
 }
 
@@ -185,7 +197,25 @@ void VirtualDisplay::passThrough(std::string_view bytes) {
 char32_t VirtualDisplay::characterOf(unsigned char byte) const {
     if (state_.userCharactersSelected && state_.userCharacters.contains(byte))
         return userCharacterBase + byte;
-    return model::fromCodePage(byte, state_.characterSet);
+    return romCharacterOf(byte);
+}
+
+char32_t VirtualDisplay::romCharacterOf(unsigned char byte) const {
+    // The code table decides the upper half, the international set the lower
+    // (the ANSI set's one command both), as the set's repertoire says.
+    const model::Repertoire& repertoire = model::repertoireOf(*set_);
+    model::Selection selection;
+    for (const model::Selector& selector : repertoire.selectors) {
+        const auto argument =
+            selector.command == Command::codeTable ? state_.codeTable : state_.internationalSet;
+        selection.push_back(model::choiceOf(selector, static_cast<std::uint8_t>(argument)));
+    }
+    const char32_t shown = model::characterOf(repertoire, selection, byte);
+    // DEL, where it shows at all (a set whose user character may take its
+    // code), shows the house of the IBM table: a glyph of its own, so that
+    // a cell written with it is never taken for one written "?".
+    if (byte == 0x7F) return U'\u2302';
+    return shown == 0 ? U'?' : shown;
 }
 
 void VirtualDisplay::putCell(std::int32_t row, std::int32_t column, model::Cell cell) {
@@ -426,9 +456,8 @@ bool VirtualDisplay::applyUserCharacter(std::string_view args, std::string& reas
         for (std::int32_t c = 0; c < model_.deviceColumns(); ++c) {
             model::Cell cell = model_.shownCell(r, c);
             if (previous && cell.character == userCharacterBase + *previous) {
-                cell.character = model::fromCodePage(*previous, state_.characterSet);
-            } else if (cell.character ==
-                       model::fromCodePage(static_cast<unsigned char>(code), state_.characterSet)) {
+                cell.character = romCharacterOf(*previous);
+            } else if (cell.character == romCharacterOf(static_cast<unsigned char>(code))) {
                 cell.character = userCharacterBase + code;
             } else {
                 continue;
@@ -595,22 +624,29 @@ bool VirtualDisplay::apply(const Match& match, std::string_view bytes, std::stri
         if (n > 1) return outOfRange("reverse switch", n, 0, 1);
         state_.reverse = n == 1;
         return true;
-    case Command::codeTable: {
-        // The first row of a number is its page (0 is 437; ASCII is its lower half).
-        const auto table = std::ranges::find(set_->codeTables, n, &model::CodeTable::number);
-        if (table != set_->codeTables.end()) {
-            state_.codeTable = table->number;
-            state_.characterSet = table->characterSet;
-            return true;
+    case Command::codeTable:
+    case Command::internationalSet: {
+        // The repertoire knows what each number selects.
+        const model::Repertoire& repertoire = model::repertoireOf(*set_);
+        const auto selector =
+            std::ranges::find(repertoire.selectors, match.form->command, &model::Selector::command);
+        const auto choice = selector == repertoire.selectors.end()
+                                ? std::nullopt
+                                : model::choiceOf(*selector, static_cast<std::uint8_t>(n));
+        if (!choice) {
+            reason = std::string(
+                         match.form->command == Command::codeTable ? "code table " : "international set ") +
+                     std::to_string(n) + " unknown";
+            return false;
         }
-        if (n < set_->nationalVariants) {
+        if (match.form->command == Command::codeTable) {
+            state_.codeTable = static_cast<std::int32_t>(n);
+            state_.characterSet = selector->choices[*choice].page;
+        } else {
             state_.internationalSet = static_cast<std::int32_t>(n);
-            return true;
         }
-        reason = "code table " + std::to_string(n) + " unknown";
-        return false;
+        return true;
     }
-    case Command::internationalSet: state_.internationalSet = static_cast<std::int32_t>(n); return true;
     case Command::selectFont: state_.font = static_cast<std::int32_t>(n); return true;
     case Command::defineUserCharacters: {
         const std::size_t fixed = match.fixed;

@@ -10,7 +10,11 @@
 // leaves the cursor where the set's display leaves it. Cells, cursor and
 // brightness live in a model::DisplayModel; the protocol state the model
 // lacks (mode, blink, cursor visibility, reverse, code table, user
-// characters, attention code, marquee, clock) lives in PanelState.
+// characters, attention code, marquee, clock) lives in PanelState. Bytes
+// show what the set's repertoire says: the code table's upper half, the
+// international set's lower half, or a user character (a cell holding one
+// holds userCharacterBase + its code, drawn from the definition the panel
+// has when it paints).
 //
 // What the documents leave open is read one way, the one a real display is
 // most likely to take (see README): a short row write blanks the rest of the
@@ -74,8 +78,8 @@ struct PanelState {
     bool reverse = false;               // characters written from now on are reversed
     bool blinkCharacters = false;       // characters written from now on blink
     std::int32_t codeTable = 0;         // the display's table number (1B 74 n)
-    std::int32_t internationalSet = 0;  // kept, not applied: the ASCII variants are not drawn
-    std::int32_t characterSet = 437;    // the code page codeTable selects (a CharacterSet value)
+    std::int32_t internationalSet = 0;  // the national variant of ASCII, by the set's own argument
+    std::int32_t characterSet = 437;    // the code page of the upper half (a CharacterSet value)
     std::int32_t font = 0;              // kept, no known effect
     bool userCharactersSelected = false;
     std::map<std::uint8_t, Glyph> userCharacters;
@@ -167,6 +171,8 @@ private:
     void passThrough(std::string_view bytes);
     void fault(std::string_view bytes, std::string reason);
     char32_t characterOf(unsigned char byte) const;
+    // What a byte shows from the display's ROM (user characters aside).
+    char32_t romCharacterOf(unsigned char byte) const;
 
     const model::CommandSet* set_;
     const model::CommandSet* initial_;

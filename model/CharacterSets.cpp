@@ -10,30 +10,21 @@ namespace {
 
 using UpperHalf = std::array<char32_t, 128>;
 
+struct Page {
+    std::int32_t characterSet;
+    const UpperHalf* upper;
+};
+
 #include "model/CodePageTables.inc"
 
 // ASCII: no upper half at all.
 constexpr UpperHalf asciiOnly{};
 
-struct CodePage {
-    std::int32_t characterSet;
-    const UpperHalf* upper;
-};
-
-constexpr std::array<CodePage, 8> codePages{{
-    {437, &pc437},
-    {850, &pc850},
-    {852, &pc852},
-    {858, &pc858},
-    {866, &pc866},
-    {1252, &windows1252},
-    {charSetAscii, &asciiOnly},
-    {charSetAnsi, &windows1252},
-}};
-
 const UpperHalf* upperHalfOf(std::int32_t characterSet) {
-    const auto it = std::ranges::find(codePages, characterSet, &CodePage::characterSet);
-    return it == codePages.end() ? nullptr : it->upper;
+    if (characterSet == charSetAscii) return &asciiOnly;
+    if (characterSet == charSetAnsi) return &windows1252;
+    const auto it = std::ranges::find(generatedPages, characterSet, &Page::characterSet);
+    return it == generatedPages.end() ? nullptr : it->upper;
 }
 
 bool printable(char32_t cp) {
@@ -71,6 +62,19 @@ char32_t fromCodePage(unsigned char byte, std::int32_t characterSet) {
     const UpperHalf* upper = upperHalfOf(characterSet);
     if (upper == nullptr || byte < 0x80 || (*upper)[byte - 0x80u] == 0) return U'?';
     return (*upper)[byte - 0x80u];
+}
+
+std::span<const NationalSet> nationalSets() { return generatedNationalSets; }
+
+char32_t characterAt(unsigned char byte, std::int32_t page, std::size_t national) {
+    if (byte >= 0x80) {
+        const UpperHalf* upper = upperHalfOf(page);
+        return upper == nullptr ? 0 : (*upper)[byte - 0x80u];
+    }
+    if (byte < 0x20 || byte == 0x7F || national >= generatedNationalSets.size()) return 0;
+    const auto at = std::ranges::find(nationalBytes, byte);
+    if (at == nationalBytes.end()) return byte;
+    return generatedNationalSets[national].characters[static_cast<std::size_t>(at - nationalBytes.begin())];
 }
 
 bool knownCharacterSet(std::int32_t characterSet) {

@@ -599,9 +599,11 @@ Match matchAt(
         const auto byte = static_cast<unsigned char>(input.front());
         // Outside a command a pass-through display forwards every byte.
         if (set.behaviour.passThrough) return {Match::Kind::character, nullptr, 1};
-        // Bytes below 0x20 (and DEL) are control bytes: one the set has no
-        // command for is reported, never shown.
-        if (byte < 0x20 || byte == 0x7F) {
+        // Bytes below 0x20 (and DEL, unless a user character may take its
+        // code) are control bytes: one the set has no command for is
+        // reported, never shown.
+        const bool delShows = set.userCharacters.count > 0 && set.userCharacters.last >= 0x7F;
+        if (byte < 0x20 || (byte == 0x7F && !delShows)) {
             const bool leader = set.behaviour.leaders.find(static_cast<char>(byte)) != std::string_view::npos;
             if (leader && input.size() < 2) return {Match::Kind::incomplete, nullptr, 0};
             return {Match::Kind::unknown, nullptr, leader ? 2u : 1u};

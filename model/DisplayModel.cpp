@@ -133,6 +133,11 @@ const Cell& DisplayModel::shownCell(std::int32_t row, std::int32_t column) const
     return shown_[static_cast<std::size_t>(row * columns_ + column)];
 }
 
+void DisplayModel::replaceShownCell(std::int32_t row, std::int32_t column, Cell cell) {
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_) throw std::out_of_range("no such cell");
+    shown_[static_cast<std::size_t>(row * columns_ + column)] = cell;
+}
+
 std::vector<std::u16string> DisplayModel::shownRows() const {
     std::vector<std::u16string> result;
     for (std::int32_t r = 0; r < rows_; ++r) {

@@ -103,6 +103,10 @@ public:
 
     // What the device shows: one cell per device position.
     const Cell& shownCell(std::int32_t row, std::int32_t column) const;
+    // Makes the device show something else at one position than what was
+    // written there (a character it has no room for, say); the windows'
+    // buffers keep what was written.
+    void replaceShownCell(std::int32_t row, std::int32_t column, Cell cell);
     // The device's rows as text (attributes dropped), as UTF-16.
     std::vector<std::u16string> shownRows() const;
     // The content of a window's buffer, row by row (for marquee-sized windows

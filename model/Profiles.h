@@ -71,7 +71,8 @@ inline constexpr std::array<std::int32_t, 6> dmD202Levels{0, 20, 40, 60, 80, 100
 // steps, a selectable cursor, windows and slow output, but no blinking.
 // DM-D202 is a simpler 2x20 display: per-character blink, no reverse, a fixed
 // cursor, fewer windows, no power reporting, no inter-character wait, and a
-// wider choice of code pages.
+// wider choice of code pages. Both take Unicode text (997) and open with it:
+// they show it through their code pages and replace the rest.
 inline constexpr std::array<DeviceProfile, 2> profiles{{
     {
         .name = "TQN730",
@@ -90,9 +91,9 @@ inline constexpr std::array<DeviceProfile, 2> profiles{{
         .capBlinkRate = false,
         .capCustomGlyph = false,
         .customGlyphList = "",
-        .capCharacterSet = cap::charSetAscii,
-        .characterSetList = "437,850,858,998",
-        .initialCharacterSet = 437,
+        .capCharacterSet = cap::charSetUnicode,
+        .characterSetList = "437,850,858,997,998",
+        .initialCharacterSet = cap::charSetUnicode,
         .capICharWait = true,
         .capPowerReporting = cap::powerStandard,
         .deviceWindows = 4,
@@ -114,9 +115,9 @@ inline constexpr std::array<DeviceProfile, 2> profiles{{
         .capBlinkRate = false,
         .capCustomGlyph = false,
         .customGlyphList = "",
-        .capCharacterSet = cap::charSetAscii,
-        .characterSetList = "437,850,852,866,998,1252",
-        .initialCharacterSet = 998,
+        .capCharacterSet = cap::charSetUnicode,
+        .characterSetList = "437,850,852,866,997,998,1252",
+        .initialCharacterSet = cap::charSetUnicode,
         .capICharWait = false,
         .capPowerReporting = cap::powerNone,
         .deviceWindows = 2,

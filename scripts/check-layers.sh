@@ -18,11 +18,12 @@ tree="${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 # folder          may include (besides itself)
 layers='
 model
+lettering         model
 display           model
-device            display model
-serial            device display model
-emulator          model
-emulator/qt       emulator model
+device            display lettering model
+serial            device display lettering model
+emulator          lettering model
+emulator/qt       emulator lettering model
 commands          display model
 app               commands device serial display model
 devices           app device serial display model

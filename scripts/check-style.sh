@@ -28,7 +28,7 @@ if ((${#unformatted[@]})); then
 fi
 
 # Our own sources only (not the files CMake and Qt's moc generate).
-if ! run-clang-tidy-14 -quiet -j2 -p "$build" "^$here/(app|bench|commands|device|devices|display|model|tests|serial|emulator|packaging|run)/.*\.cpp$" \
+if ! run-clang-tidy-14 -quiet -j2 -p "$build" "^$here/(app|bench|commands|device|devices|display|lettering|model|tests|serial|emulator|packaging|run)/.*\.cpp$" \
     > "$build/clang-tidy.log" 2>&1; then
   grep -E "(warning|error):" "$build/clang-tidy.log" | sort -u >&2 || cat "$build/clang-tidy.log" >&2
   echo "check-style: clang-tidy found problems (full output: $build/clang-tidy.log)" >&2

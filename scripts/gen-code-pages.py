@@ -5,20 +5,65 @@ once from the system's iconv so that the tables come from the standard
 mappings rather than from anyone's typing. A byte that a page leaves
 unassigned, or that maps to a control character, is 0 (shown as nothing).
 
+It also writes the national variants of ASCII that the displays' ESC R-style
+commands select: the characters each puts at the twelve bytes
+23 24 40 5B 5C 5D 5E 60 7B 7C 7D 7E. They are written out below from the
+international character set table that ESC/POS-style displays share (the
+national standards, ISO 646, differ from it in places); the test checks those
+that equal a national standard against iconv's.
+
 Usage: scripts/gen-code-pages.py > model/CodePageTables.inc
-Add a page by adding a row to PAGES; tests/model/code_pages_test.cpp checks
-the committed tables against iconv again on every Linux test run."""
+Add a page by adding a row to PAGES; tests/model/character_sets_test.cpp
+checks the committed tables against iconv again on every Linux test run."""
 import subprocess
 import sys
 
-# (CharacterSet value, iconv name, C++ name)
+# (CharacterSet value, iconv name, C++ name). Pages without a CharacterSet
+# value of their own (the ISO 8859 parts) go by their Windows code-page number.
 PAGES = [
     (437, "IBM437", "pc437"),
+    (737, "CP737", "pc737"),
     (850, "IBM850", "pc850"),
     (852, "IBM852", "pc852"),
+    (857, "IBM857", "pc857"),
     (858, "IBM858", "pc858"),
+    (860, "IBM860", "pc860"),
+    (863, "IBM863", "pc863"),
+    (865, "IBM865", "pc865"),
     (866, "IBM866", "pc866"),
+    (1250, "CP1250", "windows1250"),
+    (1251, "CP1251", "windows1251"),
     (1252, "CP1252", "windows1252"),
+    (1253, "CP1253", "windows1253"),
+    (1254, "CP1254", "windows1254"),
+    (28591, "ISO-8859-1", "iso8859_1"),
+    (28592, "ISO-8859-2", "iso8859_2"),
+    (28595, "ISO-8859-5", "iso8859_5"),
+    (28597, "ISO-8859-7", "iso8859_7"),
+    (28599, "ISO-8859-9", "iso8859_9"),
+    (28605, "ISO-8859-15", "iso8859_15"),
+]
+
+# The national variants of ASCII, in the order of their ESC R numbers
+# (0 is plain ASCII): name, then the twelve characters at
+# 23 24 40 5B 5C 5D 5E 60 7B 7C 7D 7E.
+NATIONAL = [
+    ("USA", "#$@[\\]^`{|}~"),
+    ("France", "#$à°ç§^`éùè¨"),
+    ("Germany", "#$§ÄÖÜ^`äöüß"),
+    ("UK", "£$@[\\]^`{|}~"),
+    ("Denmark I", "#$@ÆØÅ^`æøå~"),
+    ("Sweden", "#¤ÉÄÖÅÜéäöåü"),
+    ("Italy", "#$@°\\é^ùàòèì"),
+    ("Spain I", "₧$@¡Ñ¿^`¨ñ}~"),
+    ("Japan", "#$@[¥]^`{|}~"),
+    ("Norway", "#¤ÉÆØÅÜéæøåü"),
+    ("Denmark II", "#$ÉÆØÅÜéæøåü"),
+    ("Spain II", "#$á¡Ñ¿é`íñóú"),
+    ("Latin America", "#$á¡Ñ¿éüíñóú"),
+    ("Korea", "#$@[₩]^`{|}~"),
+    ("Slovenia/Croatia", "#$ŽŠĐĆČžšđćč"),
+    ("China", "#¥@[\\]^`{|}~"),
 ]
 
 
@@ -45,6 +90,16 @@ def main():
         for row in range(0, 128, 8):
             out.write("    " + ", ".join(f"0x{cp:04X}" for cp in cps[row:row + 8]) + ",\n")
         out.write("}};\n")
+    out.write("constexpr std::array<Page, %d> generatedPages{{\n" % len(PAGES))
+    for value, iconv_name, name in PAGES:
+        out.write(f"    {{{value}, &{name}}},\n")
+    out.write("}};\n")
+    out.write("// National variants of ASCII: the characters at 23 24 40 5B 5C 5D 5E 60 7B 7C 7D 7E.\n")
+    out.write("constexpr std::array<NationalSet, %d> generatedNationalSets{{\n" % len(NATIONAL))
+    for name, chars in NATIONAL:
+        assert len(chars) == 12, name
+        out.write(f'    {{"{name}", {{' + ", ".join(f"0x{ord(c):04X}" for c in chars) + "}},\n")
+    out.write("}};\n")
 
 
 if __name__ == "__main__":

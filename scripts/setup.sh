@@ -19,8 +19,11 @@ shift || true
 #   x11vnc                  (console.sh on a machine without a display, and its test) shows the window over VNC
 #   libserialport-dev       serial displays on real serial and USB-serial ports
 #   libtomlplusplus-dev     toml++, to read the device configuration files
+#   xfonts-base             the misc-fixed 5x7 bitmap font: user characters and the virtual display's dots
+#   libfreetype-dev         FreeType, to read that font
+#   libicu-dev              ICU's transliterators, for letters no page or user character shows
 packages=(cmake make g++ qt6-base-dev libgtest-dev xvfb xauth imagemagick x11vnc libserialport-dev libtomlplusplus-dev
-          ${LDT_EXTRA_PACKAGES:-})
+          xfonts-base libfreetype-dev libicu-dev ${LDT_EXTRA_PACKAGES:-})
 
 "$here/scripts/install-packages.sh" setup "${packages[@]}"
 [ "$build" = --packages-only ] && exit 0

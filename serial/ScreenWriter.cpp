@@ -48,7 +48,13 @@ std::string flag(bool on) { return std::string(1, on ? '\x01' : '\x00'); }
 }  // namespace
 
 ScreenWriter::ScreenWriter(const model::CommandSet& set, std::int32_t rows, std::int32_t columns)
-    : set_(&set), rows_(rows), columns_(columns), cells_(rows * columns), wholeRows_(model::wholeRows(set)) {
+    : set_(&set),
+      repertoire_(&model::repertoireOf(set)),
+      planner_(set, *repertoire_),
+      rows_(rows),
+      columns_(columns),
+      cells_(rows * columns),
+      wholeRows_(model::wholeRows(set)) {
     // What the set can do, looked up once: the plans ask it thousands of times.
     for (std::size_t c = 0; c < commandCount; ++c) {
         if (setHas(set, static_cast<Command>(c))) commands_.set(c);
@@ -99,8 +105,13 @@ std::optional<std::int32_t> ScreenWriter::cursorCell(const model::DisplayModel& 
     return (g.viewportRow + row) * columns_ + g.viewportColumn + column;
 }
 
-char ScreenWriter::cellByte(const model::DisplayModel& target, std::int32_t cell) const {
+char ScreenWriter::cellByte(
+    const model::DisplayModel& target, std::int32_t cell, const ShadowState* state) const {
     const char32_t ch = target.shownCell(cell / columns_, cell % columns_).character;
+    if (target.characterSet() == model::charSetUnicode) {
+        const model::UserCharacterSlots none;
+        return static_cast<char>(planner_.freeByte(ch, state ? state->userCharacters : none).value_or('?'));
+    }
     const std::string bytes = model::toCodePage(std::u32string_view(&ch, 1), target.characterSet());
     return bytes.empty() ? '?' : bytes.front();
 }
@@ -145,6 +156,22 @@ std::string ScreenWriter::settingsBytes(
             state.brightness = level->percent;
         }
     }
+    if (target.characterSet() != model::charSetUnicode) {
+        // A code page is written byte for byte in plain ASCII: undo what
+        // Unicode text selected (the display's own defaults are left alone).
+        for (const model::Selector& selector : repertoire_->selectors) {
+            if (selector.command != Command::internationalSet) continue;
+            const auto plain = selector.choices.front().argument;
+            if (state.internationalSet && *state.internationalSet != plain) {
+                out += model::encode(*set_, selector.command, std::string(1, static_cast<char>(plain)));
+                state.internationalSet = plain;
+            }
+        }
+        if (state.userCharactersOn == true) {
+            out += model::encode(*set_, Command::selectUserCharacters, flag(false));
+            state.userCharactersOn = false;
+        }
+    }
     if (has(Command::codeTable)) {
         const model::CodeTable* table = model::findCodeTable(*set_, target.characterSet());
         if (table != nullptr && state.codeTable != table->number) {
@@ -162,8 +189,8 @@ std::string ScreenWriter::settingsBytes(
     return out;
 }
 
-void ScreenWriter::writeCell(
-    std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t cell) const {
+void ScreenWriter::writeCell(std::string& out, ShadowState& state, const model::DisplayModel& target,
+    std::int32_t cell, Coding* coding) const {
     // Reverse and per-character blink are modes for the characters written
     // after them, so they are set to each cell's own attribute first.
     const model::Cell shown = shownAs(target, cell);
@@ -181,7 +208,12 @@ void ScreenWriter::writeCell(
             state.blinkCharacters = wanted;
         }
     }
-    out += cellByte(target, cell);
+    if (coding != nullptr) coding->written += shown.character;
+    if (coding != nullptr && coding->planned != nullptr) {
+        out += (*coding->planned)[coding->next++];
+    } else {
+        out += cellByte(target, cell, &state);
+    }
 }
 
 // The cost model: every way the cursor can move, and what it costs.
@@ -285,13 +317,13 @@ std::size_t ScreenWriter::startDistance(std::int32_t from, const Task& task) con
 }
 
 void ScreenWriter::travel(std::string& out, ShadowState& state, const model::DisplayModel& target,
-    std::int32_t from, std::int32_t to, std::vector<model::Cell>* cells) const {
+    std::int32_t from, std::int32_t to, std::vector<model::Cell>* cells, Coding* coding) const {
     const std::int32_t nodes = cells_ + 1;
     while (from != to) {
         const auto e = firstStep_[static_cast<std::size_t>(from * nodes + to)];
         const Step& s = edges_[static_cast<std::size_t>(from)][static_cast<std::size_t>(e)];
         if (s.write) {
-            writeCell(out, state, target, from);
+            writeCell(out, state, target, from, coding);
             if (cells != nullptr) (*cells)[static_cast<std::size_t>(from)] = shownAs(target, from);
         } else if (s.command == Command::moveTo) {
             out += model::encodeMove(*set_, s.to / columns_, s.to % columns_, columns_);
@@ -302,10 +334,10 @@ void ScreenWriter::travel(std::string& out, ShadowState& state, const model::Dis
     }
 }
 
-std::string ScreenWriter::rowData(
-    const model::DisplayModel& target, std::int32_t firstCell, std::int32_t length) const {
+std::string ScreenWriter::rowData(const model::DisplayModel& target, std::int32_t firstCell,
+    std::int32_t length, const ShadowState& state) const {
     std::string data;
-    for (std::int32_t i = 0; i < length; ++i) data += cellByte(target, firstCell + i);
+    for (std::int32_t i = 0; i < length; ++i) data += cellByte(target, firstCell + i, &state);
     // The display starts a command wherever its attention code appears, text
     // or not: text that holds the code shows '?' in its last byte instead.
     const std::string_view attention = set_->attention;
@@ -352,11 +384,11 @@ Update ScreenWriter::updateRows(const ShadowState& from, const model::DisplayMod
     for (std::int32_t row = 0; row < writable; ++row) {
         if (!changed(row)) continue;
         separate += model::encode(
-            *set_, rowCommand[row], rowData(target, row * columns_, needed(row * columns_, columns_)));
+            *set_, rowCommand[row], rowData(target, row * columns_, needed(row * columns_, columns_), from));
     }
     std::string both;
     if (rows_ == 2 && has(Command::writeBothRows) && (changed(0) || changed(1))) {
-        both = model::encode(*set_, Command::writeBothRows, rowData(target, 0, needed(0, cells_)));
+        both = model::encode(*set_, Command::writeBothRows, rowData(target, 0, needed(0, cells_), from));
     }
     u.bytes += !both.empty() && both.size() < separate.size() ? both : separate;
     u.after.picture = target;
@@ -365,11 +397,13 @@ Update ScreenWriter::updateRows(const ShadowState& from, const model::DisplayMod
 }
 
 std::optional<ScreenWriter::Start> ScreenWriter::begin(Global global, std::int32_t scrolls,
-    std::int32_t place, const ShadowState& from, const model::DisplayModel& target) const {
+    std::int32_t place, const ShadowState& from, const model::DisplayModel& target, Coding* coding) const {
     Start s;
     s.state = from;
     if (global == Global::reset) {
-        if (resetBytes_.empty()) return std::nullopt;
+        // A reset drops the user characters too: never where the picture
+        // shows one.
+        if (resetBytes_.empty() || showsUserCharacter(from, target)) return std::nullopt;
         // The reset drops the settings too; they follow it.
         s.bytes = resetBytes_;
         s.state = afterInitialise();
@@ -399,7 +433,7 @@ std::optional<ScreenWriter::Start> ScreenWriter::begin(Global global, std::int32
         const std::int32_t last = rows_ - 1;
         const std::int32_t cell =
             place >= 0 ? place : rowNearest_[static_cast<std::size_t>(s.at * rows_ + last)];
-        travel(s.bytes, s.state, target, s.at, cell, &s.cells);
+        travel(s.bytes, s.state, target, s.at, cell, &s.cells, coding);
         s.bytes += scrollModeOn_;
         for (std::int32_t n = 0; n < scrolls; ++n) {
             s.bytes += lineFeed_;
@@ -415,8 +449,9 @@ std::optional<ScreenWriter::Start> ScreenWriter::begin(Global global, std::int32
     return std::nullopt;
 }
 
-std::vector<ScreenWriter::RowOption> ScreenWriter::rowOptions(
-    std::int32_t row, const std::vector<model::Cell>& cells, const model::DisplayModel& target) const {
+std::vector<ScreenWriter::RowOption> ScreenWriter::rowOptions(std::int32_t row,
+    const std::vector<model::Cell>& cells, const model::DisplayModel& target,
+    const ShadowState& state) const {
     std::vector<RowOption> options{{Task::Kind::run}};
     const auto at = [&](std::int32_t column) { return static_cast<std::size_t>(row * columns_ + column); };
     std::int32_t lastShown = -1;  // the last column the target shows anything in
@@ -452,7 +487,15 @@ std::vector<ScreenWriter::RowOption> ScreenWriter::rowOptions(
     }
     const bool upper = row == 0 && has(Command::writeUpperRow);
     const bool lower = row == rows_ - 1 && row > 0 && rows_ == 2 && has(Command::writeLowerRow);
-    if (upper || lower) options.push_back({Task::Kind::rowWrite});
+    // Text inside a row write cannot switch pages: in Unicode it takes only
+    // characters that show the same whatever is selected.
+    const bool plainText = target.characterSet() != model::charSetUnicode || [&] {
+        for (std::int32_t c = 0; c < columns_; ++c) {
+            if (!planner_.freeByte(target.shownCell(row, c).character, state.userCharacters)) return false;
+        }
+        return true;
+    }();
+    if ((upper || lower) && plainText) options.push_back({Task::Kind::rowWrite});
     return options;
 }
 
@@ -626,43 +669,81 @@ std::size_t ScreenWriter::sequence(const std::vector<Task>& tasks, std::int32_t 
 
 void ScreenWriter::emit(std::string& out, ShadowState& state, const model::DisplayModel& target,
     const std::vector<Task>& tasks, const std::vector<std::size_t>& order,
-    std::optional<std::int32_t> finalCursor) const {
+    std::optional<std::int32_t> finalCursor, Coding* coding) const {
     std::int32_t at = state.cursor.value_or(cells_);
     for (const std::size_t i : order) {
         const Task& t = tasks[i];
         if (t.start == inRow) {
             const std::int32_t cell = rowNearest_[static_cast<std::size_t>(at * rows_ + t.row)];
-            travel(out, state, target, at, cell);
+            travel(out, state, target, at, cell, nullptr, coding);
             at = cell;
         } else if (t.start != anywhere) {
             const std::int32_t source = t.kind == Task::Kind::run ? backspaceSource(t.start) : -1;
             if (source >= 0 && distance(at, source) + backspaceBytes_ < distance(at, t.start)) {
-                travel(out, state, target, at, source);
+                travel(out, state, target, at, source, nullptr, coding);
                 out += model::encode(*set_, Command::cursorLeft);
             } else {
-                travel(out, state, target, at, t.start);
+                travel(out, state, target, at, t.start, nullptr, coding);
             }
             at = t.start;
         }
         switch (t.kind) {
         case Task::Kind::run:
-            for (std::int32_t cell = t.first; cell < t.end; ++cell) writeCell(out, state, target, cell);
+            for (std::int32_t cell = t.first; cell < t.end; ++cell)
+                writeCell(out, state, target, cell, coding);
             break;
         case Task::Kind::clearLine: out += model::encode(*set_, Command::clearLine); break;
         case Task::Kind::clearToEnd: out += model::encode(*set_, Command::clearToEndOfRow); break;
         case Task::Kind::rowWrite:
             out += model::encode(*set_, t.row == 0 ? Command::writeUpperRow : Command::writeLowerRow,
-                rowData(target, t.first, t.end));
+                rowData(target, t.first, t.end, state));
             break;
         }
         at = t.after;
     }
     if (finalCursor && at != *finalCursor) {
         // Writes along the way put back what the cells already show.
-        travel(out, state, target, at, *finalCursor);
+        travel(out, state, target, at, *finalCursor, nullptr, coding);
         at = *finalCursor;
     }
     state.cursor = at == cells_ ? std::nullopt : std::optional<std::int32_t>(at);
+}
+
+model::SelectionState ScreenWriter::selectionOf(const ShadowState& state) const {
+    model::SelectionState selection{model::Selection(repertoire_->selectors.size()), state.userCharactersOn};
+    for (std::size_t s = 0; s < repertoire_->selectors.size(); ++s) {
+        const model::Selector& selector = repertoire_->selectors[s];
+        std::optional<std::uint8_t> sent = state.internationalSet;
+        if (selector.command == Command::codeTable) {
+            sent =
+                state.codeTable ? std::optional(static_cast<std::uint8_t>(*state.codeTable)) : std::nullopt;
+        }
+        if (sent) selection.choices[s] = model::choiceOf(selector, *sent);
+    }
+    return selection;
+}
+
+void ScreenWriter::adopt(ShadowState& state, const model::SelectionState& selection) const {
+    for (std::size_t s = 0; s < repertoire_->selectors.size(); ++s) {
+        const model::Selector& selector = repertoire_->selectors[s];
+        std::optional<std::uint8_t> sent;
+        if (selection.choices[s]) sent = selector.choices[*selection.choices[s]].argument;
+        if (selector.command == Command::codeTable) {
+            state.codeTable = sent;
+        } else {
+            state.internationalSet = sent;
+        }
+    }
+    state.userCharactersOn = selection.userCharactersOn;
+}
+
+bool ScreenWriter::showsUserCharacter(const ShadowState& state, const model::DisplayModel& target) const {
+    if (target.characterSet() != model::charSetUnicode || state.userCharacters.slots().empty()) return false;
+    for (std::int32_t cell = 0; cell < cells_; ++cell) {
+        if (state.userCharacters.codeOf(target.shownCell(cell / columns_, cell % columns_).character))
+            return true;
+    }
+    return false;
 }
 
 std::vector<std::int32_t> ScreenWriter::splitPoints(
@@ -756,7 +837,7 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
         std::vector<std::vector<RowOption>> choices;
         choices.reserve(static_cast<std::size_t>(rows_));
         for (std::int32_t row = 0; row < rows_; ++row)
-            choices.push_back(rowOptions(row, start->cells, target));
+            choices.push_back(rowOptions(row, start->cells, target, start->state));
         std::vector<std::size_t> pick(static_cast<std::size_t>(rows_), 0);
         std::vector<RowOption> options(static_cast<std::size_t>(rows_), RowOption{Task::Kind::run});
         for (;;) {
@@ -785,14 +866,32 @@ Update ScreenWriter::updateCells(const ShadowState& from, const model::DisplayMo
         }
     }
 
-    std::optional<Start> start = begin(best.global, best.scrolls, best.place, from, target);
-    std::vector<model::Cell> cells = start->cells;
-    const std::vector<Task> tasks = splitAt(tasksFor(best.options, cells, target), best.split);
-    std::vector<std::size_t> order;
-    sequence(tasks, start->at, finalCursor, &order, natural, nullptr);
-    Update u{std::move(start->bytes), std::move(start->state)};
-    u.after.cursor = start->at == cells_ ? std::nullopt : std::optional<std::int32_t>(start->at);
-    emit(u.bytes, u.after, target, tasks, order, finalCursor);
+    // The plan is carried out: in Unicode twice, first to learn the cells it
+    // writes and their order, then with the bytes the planner gives them.
+    const auto carryOut = [&](Coding* coding) {
+        std::optional<Start> start = begin(best.global, best.scrolls, best.place, from, target, coding);
+        std::vector<model::Cell> cells = start->cells;
+        const std::vector<Task> tasks = splitAt(tasksFor(best.options, cells, target), best.split);
+        std::vector<std::size_t> order;
+        sequence(tasks, start->at, finalCursor, &order, natural, nullptr);
+        Update u{std::move(start->bytes), std::move(start->state)};
+        u.after.cursor = start->at == cells_ ? std::nullopt : std::optional<std::int32_t>(start->at);
+        emit(u.bytes, u.after, target, tasks, order, finalCursor, coding);
+        return u;
+    };
+    Update u;
+    if (target.characterSet() == model::charSetUnicode) {
+        Coding visit;
+        const Update dry = carryOut(&visit);
+        // What the plan's global step left selected and loaded.
+        const model::CharacterPlan plan =
+            planner_.plan(visit.written, selectionOf(dry.after), dry.after.userCharacters);
+        Coding coded{&plan.bytes, 0, {}};
+        u = carryOut(&coded);
+        adopt(u.after, plan.after);
+    } else {
+        u = carryOut(nullptr);
+    }
     u.bytes += settingsBytes(u.after, target, true);
     u.after.picture = target;
     u.after.pictureKnown = true;

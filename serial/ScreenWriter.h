@@ -30,14 +30,25 @@
 // brightness, code table and the cursor's visibility are sent only when they
 // change.
 //
-// A cell's bytes are made in one place, cellByte(); the costs of moves and
-// commands live in buildMoves() and rowOptions().
+// A picture in Unicode (CharacterSet 997) is written through the set's
+// repertoire: the cells the chosen plan writes, in the order it writes them,
+// go to the CharacterPlanner, which picks the code tables, national sets and
+// user characters to switch to before each, for the fewest bytes over the
+// whole update; text inside a command (a row write) takes only characters
+// that show the same whatever is selected. The user characters must be
+// loaded already (UserCharacterLoader); a plan never resets a display that
+// is to show one, since a reset drops them.
+//
+// A cell's bytes are made in one place, cellByte() (or the plan); the costs
+// of moves and commands live in buildMoves() and rowOptions().
 //
 // Pure functions on values; safe from any thread.
 #pragma once
 
+#include "model/CharacterPlanner.h"
 #include "model/CommandSet.h"
 #include "model/DisplayModel.h"
+#include "model/UserCharacterSlots.h"
 
 #include <bitset>
 #include <cstdint>
@@ -58,6 +69,9 @@ struct ShadowState {
     std::optional<bool> blink;
     std::optional<bool> reverse;
     std::optional<bool> blinkCharacters;
+    std::optional<std::uint8_t> internationalSet;  // the argument last sent
+    std::optional<bool> userCharactersOn;
+    model::UserCharacterSlots userCharacters;  // loaded on the display
 };
 
 struct Update {
@@ -88,10 +102,22 @@ public:
     std::optional<std::int32_t> cursorCell(const model::DisplayModel& model) const;
 
     // The byte a cell of the picture goes out as: its character in the
-    // picture's code page, '?' for one the page lacks.
-    char cellByte(const model::DisplayModel& target, std::int32_t cell) const;
+    // picture's code page, '?' for one the page lacks; in Unicode, a byte
+    // that shows it whatever is selected (with `state`'s user characters
+    // loaded), '?' when there is none.
+    char cellByte(
+        const model::DisplayModel& target, std::int32_t cell, const ShadowState* state = nullptr) const;
 
 private:
+    // How the cells of one pass are written: with a plan, each takes the
+    // plan's next bytes; without, cellByte(). The characters written are
+    // listed either way.
+    struct Coding {
+        const std::vector<std::string>* planned = nullptr;
+        std::size_t next = 0;
+        std::u32string written;
+    };
+
     // One step of the cursor: writing the cell it stands on, or a command.
     struct Step {
         bool write = false;
@@ -131,10 +157,10 @@ private:
     // Appends the bytes of that cheapest path; cells it writes on the way
     // are set to the target in `cells`, when given.
     void travel(std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t from,
-        std::int32_t to, std::vector<model::Cell>* cells = nullptr) const;
+        std::int32_t to, std::vector<model::Cell>* cells = nullptr, Coding* coding = nullptr) const;
     // Appends one cell's byte, switching the character modes to its attribute first.
-    void writeCell(
-        std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t cell) const;
+    void writeCell(std::string& out, ShadowState& state, const model::DisplayModel& target, std::int32_t cell,
+        Coding* coding = nullptr) const;
     // The cell as this set can show it (attributes it cannot show dropped).
     model::Cell shownAs(const model::DisplayModel& model, std::int32_t cell) const;
     // Where the cursor stands after a character is written at `cell`.
@@ -146,11 +172,11 @@ private:
     // it scrolls, from cell `place` or, for -1, the nearest cell of the last
     // row), or nothing where the set has no such step.
     std::optional<Start> begin(Global global, std::int32_t scrolls, std::int32_t place,
-        const ShadowState& from, const model::DisplayModel& target) const;
+        const ShadowState& from, const model::DisplayModel& target, Coding* coding = nullptr) const;
     // Where a backspace that erases must start to land on `cell`, or -1.
     std::int32_t backspaceSource(std::int32_t cell) const;
-    std::vector<RowOption> rowOptions(
-        std::int32_t row, const std::vector<model::Cell>& cells, const model::DisplayModel& target) const;
+    std::vector<RowOption> rowOptions(std::int32_t row, const std::vector<model::Cell>& cells,
+        const model::DisplayModel& target, const ShadowState& state) const;
     // The tasks of a combination of row options; `cells` becomes what the
     // row steps leave.
     std::vector<Task> tasksFor(const std::vector<RowOption>& options, std::vector<model::Cell>& cells,
@@ -169,15 +195,23 @@ private:
     std::vector<Task> splitAt(std::vector<Task> tasks, std::int32_t split) const;
     void emit(std::string& out, ShadowState& state, const model::DisplayModel& target,
         const std::vector<Task>& tasks, const std::vector<std::size_t>& order,
-        std::optional<std::int32_t> finalCursor) const;
+        std::optional<std::int32_t> finalCursor, Coding* coding = nullptr) const;
+    // The selection of the shadow, as the planner sees it, and back.
+    model::SelectionState selectionOf(const ShadowState& state) const;
+    void adopt(ShadowState& state, const model::SelectionState& selection) const;
+    // Whether the picture shows a user character loaded on the display.
+    bool showsUserCharacter(const ShadowState& state, const model::DisplayModel& target) const;
     // A whole-row write's data: the row's first `length` cells, with the
     // attention code broken wherever it would turn text into a command.
-    std::string rowData(const model::DisplayModel& target, std::int32_t firstCell, std::int32_t length) const;
+    std::string rowData(const model::DisplayModel& target, std::int32_t firstCell, std::int32_t length,
+        const ShadowState& state) const;
     std::string settingsBytes(ShadowState& state, const model::DisplayModel& target, bool cursorLast) const;
 
     bool has(model::Command command) const { return commands_.test(static_cast<std::size_t>(command)); }
 
     const model::CommandSet* set_;
+    const model::Repertoire* repertoire_;
+    model::CharacterPlanner planner_;
     std::bitset<64> commands_;   // the commands the set has in a form a writer sends
     std::int32_t showable_ = 0;  // the attributes it can show per character
     std::int32_t rows_;

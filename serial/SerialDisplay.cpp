@@ -25,10 +25,18 @@ const SetLists& listsOf(const model::CommandSet& set) {
     std::lock_guard lock(mutex);
     const auto [it, added] = lists.try_emplace(&set);
     if (added) {
+        // The set's code tables, and Unicode in its place among them.
+        std::string& list = it->second.characterSets;
+        bool unicode = false;
         for (const model::CodeTable& table : set.codeTables) {
-            if (!it->second.characterSets.empty()) it->second.characterSets += ',';
-            it->second.characterSets += std::to_string(table.characterSet);
+            if (!unicode && table.characterSet > model::charSetUnicode) {
+                list += (list.empty() ? "" : ",") + std::to_string(model::charSetUnicode);
+                unicode = true;
+            }
+            if (!list.empty()) list += ',';
+            list += std::to_string(table.characterSet);
         }
+        if (!unicode) list += (list.empty() ? "" : ",") + std::to_string(model::charSetUnicode);
         for (const model::Level& level : set.levels) it->second.levels.push_back(level.percent);
     }
     return it->second;
@@ -59,13 +67,12 @@ model::DeviceProfile profileFor(const model::CommandSet& set, std::int32_t rows,
         // underline; the whole-row sets and the ANSI set have none to show.
         .capCursorType = has(model::Command::cursorVisible) ? cap::cursorUnderline : 0,
         .initialCursorType = model::cursor::none,
-        // User characters stay with the writer, which may draw characters
-        // the code page lacks with them: the control offers no DefineGlyph.
+        // User characters stay with the writer, which draws characters the
+        // pages lack with them: the control offers no DefineGlyph.
         .capCustomGlyph = false,
-        .capCharacterSet = cap::charSetAscii,
+        .capCharacterSet = cap::charSetUnicode,
         .characterSetList = lists.characterSets,
-        .initialCharacterSet =
-            set.codeTables.empty() ? model::charSetAscii : set.codeTables.front().characterSet,
+        .initialCharacterSet = model::charSetUnicode,
         // Slow output and windows are the control object's; the display just
         // shows the cells they produce.
         .capICharWait = true,
@@ -80,9 +87,12 @@ SerialDisplay::SerialDisplay(SerialSettings settings, std::shared_ptr<device::Tr
       wireTap_(std::move(wireTap)),
       profile_(profileFor(*settings_.commandSet, settings_.rows, settings_.columns)),
       writer_(*settings_.commandSet, settings_.rows, settings_.columns),
+      loader_(*settings_.commandSet),
       state_(writer_.afterInitialise()) {
+    if (settings_.characterSet) profile_.initialCharacterSet = *settings_.characterSet;
     state_.picture.setCharacterSet(profile_.initialCharacterSet);
     state_.picture.setCursorType(profile_.initialCursorType);
+    wanted_ = state_.picture;
     // Build the code page's byte table now rather than in the first text
     // call, which would then take longer than its bytes on the wire.
     model::toCodePage(U" ", profile_.initialCharacterSet);
@@ -120,9 +130,19 @@ void SerialDisplay::release() { port_.reset(); }
 std::int32_t SerialDisplay::enable() {
     if (!port_) openPort(std::chrono::milliseconds(0), false);  // back after a failure
     // Whatever the display showed, start from power-on and draw everything.
-    const Update redraw = writer_.update(writer_.afterInitialise(), state_.picture);
+    ShadowState fresh = writer_.afterInitialise();
+    const model::DisplayModel& target = wanted_;
+    std::string loading;
+    model::DisplayModel glass = target;
+    if (target.characterSet() == model::charSetUnicode) {
+        UserCharacterLoader::Loading l = loader_.load(fresh, target);
+        loading = std::move(l.bytes);
+        glass = std::move(l.picture);
+        traceFallbacks(l.fallbacks);
+    }
+    const Update redraw = writer_.update(fresh, glass);
     try {
-        send(writer_.initialiseBytes() + redraw.bytes);
+        send(writer_.initialiseBytes() + loading + redraw.bytes);
     } catch (const device::DeviceFailure& e) {
         // A display that cannot be written to while being enabled is not there.
         throw device::DeviceFailure(display::OPOS_E_NOHARDWARE, e.what());
@@ -132,8 +152,23 @@ std::int32_t SerialDisplay::enable() {
     return display::OPOS_SUCCESS;
 }
 
+std::u32string SerialDisplay::layOutUnicode(std::u32string_view text) {
+    lettering::Shaper::Result shaped = loader_.shaper().shape(text);
+    // User characters are reported when they are loaded, with their code.
+    std::erase_if(shaped.fallbacks,
+        [](const lettering::Fallback& f) { return f.kind == lettering::Fallback::Kind::userCharacter; });
+    traceFallbacks(shaped.fallbacks);
+    return std::move(shaped.text);
+}
+
+void SerialDisplay::traceFallbacks(const std::vector<lettering::Fallback>& fallbacks) const {
+    if (!trace_) return;
+    for (const lettering::Fallback& f : fallbacks)
+        trace_->fallback(settings_.deviceName, f.characters, f.shown, lettering::how(f));
+}
+
 void SerialDisplay::apply(const model::DisplayOp& operation) {
-    model::DisplayModel target = state_.picture;
+    model::DisplayModel target = wanted_;
     model::applyTo(target, operation);
     show(target);
 }
@@ -145,9 +180,21 @@ void SerialDisplay::show(const model::DisplayModel& target) {
         throw device::DeviceFailure(display::OPOS_E_OFFLINE,
             "serial port " + settings_.port + " is closed after an earlier failure; enable the device again");
     }
-    Update update = writer_.update(state_, target);
-    send(update.bytes);
+    ShadowState from = state_;
+    std::string loading;
+    model::DisplayModel glass = target;
+    std::vector<lettering::Fallback> fallbacks;
+    if (target.characterSet() == model::charSetUnicode) {
+        UserCharacterLoader::Loading l = loader_.load(from, target);
+        loading = std::move(l.bytes);
+        glass = std::move(l.picture);
+        fallbacks = std::move(l.fallbacks);
+    }
+    Update update = writer_.update(from, glass);
+    send(loading + update.bytes);
     state_ = std::move(update.after);
+    wanted_ = target;
+    traceFallbacks(fallbacks);
 }
 
 void SerialDisplay::send(const std::string& bytes) {
@@ -187,7 +234,7 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
         return {display::OPOS_SUCCESS, u"Internal HCheck: Successful"};
     case 2: {
         // External: every cell lit, then what was shown put back.
-        const model::DisplayModel saved = state_.picture;
+        const model::DisplayModel saved = wanted_;
         model::DisplayModel pattern = saved;
         pattern.selectWindow(0);
         pattern.setCursor(0, 0);
@@ -199,7 +246,7 @@ device::HealthReport SerialDisplay::checkHealth(std::int32_t level) {
         } catch (const device::DeviceFailure&) {
             // The display went away under the pattern: what it must show
             // when it is back (and redrawn) is still the saved picture.
-            state_.picture = saved;
+            wanted_ = saved;
             throw;
         }
         return {display::OPOS_SUCCESS, u"External HCheck: Successful"};

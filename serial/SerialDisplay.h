@@ -18,7 +18,10 @@
 //
 // Capabilities come from the command set: brightness levels, whole-display
 // blink and reverse, and a cursor that can be shown, only where the set has
-// the command; code tables as the set lists them.
+// the command; code tables as the set lists them, and Unicode (997), which
+// the display opens with unless its settings name another set. Unicode text
+// is shown through every page, national set and user character the set can
+// select, the rest transliterated or "?"; each replacement goes to the trace.
 // Threading: as device::ServiceObject.
 #pragma once
 
@@ -27,6 +30,7 @@
 #include "model/CommandSet.h"
 #include "serial/Port.h"
 #include "serial/ScreenWriter.h"
+#include "serial/UserCharacterLoader.h"
 
 #include <chrono>
 #include <cstdint>
@@ -50,6 +54,7 @@ struct SerialSettings {
     std::int32_t rows = 2;
     std::int32_t columns = 20;
     bool allowConsole = false;  // drive a port that is the machine's console (refused otherwise)
+    std::optional<std::int32_t> characterSet = std::nullopt;  // to open with; nothing: Unicode
 };
 
 // The capabilities of a display of this command set and size.
@@ -70,6 +75,7 @@ public:
     bool online() const override { return port_ != nullptr; }
     void apply(const model::DisplayOp& operation) override;
     void replaceWith(const model::DisplayModel& model) override;
+    std::u32string layOutUnicode(std::u32string_view text) override;
     model::DisplayModel shown() const override { return state_.picture; }
     device::HealthReport checkHealth(std::int32_t level) override;
 
@@ -82,6 +88,7 @@ private:
     void send(const std::string& bytes);
     // Makes the display show `target`, adopting the new state only once sent.
     void show(const model::DisplayModel& target);
+    void traceFallbacks(const std::vector<lettering::Fallback>& fallbacks) const;
     void openPort(std::chrono::milliseconds timeout, bool claiming);
 
     SerialSettings settings_;
@@ -89,7 +96,9 @@ private:
     WireTap wireTap_;
     model::DeviceProfile profile_;
     ScreenWriter writer_;
+    UserCharacterLoader loader_;
     ShadowState state_;
+    model::DisplayModel wanted_;  // what the application wrote; state_.picture is what the glass shows
     std::unique_ptr<Port> port_;
     bool initialised_ = false;  // the display has been initialised since the port was opened
     std::chrono::steady_clock::time_point lineFree_{};  // when the last bytes are through the wire

@@ -1,11 +1,6 @@
 #include "emulator/qt/Glyphs.h"
 
-#include <QFont>
-#include <QImage>
-#include <QPainter>
-#include <QString>
-
-#include <map>
+#include "lettering/Font.h"
 
 namespace emulator::qt {
 namespace {
@@ -109,38 +104,8 @@ constexpr std::uint8_t asciiColumns[95][5] = {
     {0x08, 0x04, 0x08, 0x10, 0x08},
 };
 
-// Draws the character from a font at four times the grid's size, its
-// capitals filling the 7 rows, and lights the dots whose block is well
-// covered: coarse, but a letter stays a letter.
-Glyph renderFromFont(char32_t character) {
-    constexpr int scale = 4;
-    QImage image(5 * scale, 7 * scale, QImage::Format_Grayscale8);
-    image.fill(0);
-    {
-        QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans Mono"));
-        font.setPixelSize(static_cast<int>(9.6 * scale));  // cap height about 0.73 of the size
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        const char32_t text[] = {character, 0};
-        const QString s = QString::fromUcs4(text, 1);
-        const int x = (image.width() - painter.fontMetrics().horizontalAdvance(s)) / 2;
-        painter.drawText(x, 7 * scale, s);
-    }
-    Glyph glyph{};
-    for (int c = 0; c < 5; ++c) {
-        for (int r = 0; r < 7; ++r) {
-            int ink = 0;
-            for (int dy = 0; dy < scale; ++dy) {
-                for (int dx = 0; dx < scale; ++dx)
-                    ink += image.pixelColor(c * scale + dx, r * scale + dy).value();
-            }
-            if (ink > 255 * scale * scale * 35 / 100)
-                glyph[static_cast<std::size_t>(c)] |= static_cast<std::uint8_t>(1u << r);
-        }
-    }
-    return glyph;
-}
+// An outlined box: a character neither the ROM table nor the font has.
+constexpr Glyph missingGlyph{0x7F, 0x41, 0x41, 0x41, 0x7F};
 
 }  // namespace
 
@@ -153,10 +118,10 @@ Glyph glyphFor(char32_t character, const PanelState& state) {
         const auto& columns = asciiColumns[character - 0x20];
         return {columns[0], columns[1], columns[2], columns[3], columns[4]};
     }
-    static std::map<char32_t, Glyph> rendered;
-    auto it = rendered.find(character);
-    if (it == rendered.end()) it = rendered.emplace(character, renderFromFont(character)).first;
-    return it->second;
+    // Everything else as the 5x7 font draws it, the same dots the serial
+    // displays load as user characters; a character it lacks as a box.
+    if (const auto dots = lettering::Font::standard().glyph(character)) return *dots;
+    return missingGlyph;
 }
 
 }  // namespace emulator::qt

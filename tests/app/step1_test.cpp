@@ -304,7 +304,7 @@ private slots:
 
         // Every label after the run. Readers ran while the device was enabled
         // with its values from open (TQN730: 2x20, per-character reverse, no
-        // blink, cursor caps block|underline|blink = 74, four windows...);
+        // blink, cursor caps block|underline|blink = 74, four windows, Unicode...);
         // the toggles flipped CursorUpdate twice, PowerNotify could not be
         // written while enabled, and the last result shown in Label1 is that
         // of "Device Brightness" writing 0.
@@ -320,7 +320,7 @@ private slots:
             {"Label9", "True"},
             {"Label10", "Interactive HCheck: Not supported (a simulated display has no operator dialog)"},
             {"Label11", "0"},
-            {"Label12", "437"},
+            {"Label12", "997"},
             {"Label13", "2000"},
             {"Label14", "1"},
             {"Label15", "False"},
@@ -340,7 +340,7 @@ private slots:
             {"Label29", "True"},
             {"Label30", ""},
             {"Label31", "False"},
-            {"Label32", "437,850,858,998"},
+            {"Label32", "437,850,858,997,998"},
             {"Label33", "True"},
             {"Label34", "0"},
             {"Label35", "0"},

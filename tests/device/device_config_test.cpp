@@ -53,6 +53,7 @@ command-set = "CD5220"
 [devices."Bench"]
 service = "simulated"
 profile = "DM-D202"
+character-set = 1252
 
 [devices."Till"]
 service = "serial"
@@ -78,6 +79,8 @@ command-set = "EMAX"
     const DeviceEntry* bench = config.find("Bench");
     EXPECT_EQ(bench->service, DeviceEntry::Service::simulated);
     EXPECT_EQ(bench->profile, "DM-D202");
+    EXPECT_EQ(bench->characterSet, 1252);
+    EXPECT_FALSE(pole->characterSet.has_value());  // the display's own: Unicode
 }
 
 TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
@@ -86,7 +89,7 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
             "devices.toml:4: device \"A\": unknown key \"speed\" (known keys: service, trace, port, baud, "
             "parity, "
             "data-bits, stop-bits, flow-control, "
-            "command-set, rows, columns, allow-console, profile)"},
+            "command-set, rows, columns, allow-console, profile, character-set)"},
         {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\nbaud = 9601\n",
             "devices.toml:4: device \"A\": baud 9601 is not a supported speed (1200, 2400, 4800, 9600, "
             "19200, "
@@ -136,6 +139,12 @@ TEST(DeviceConfig, eachMistakeNamesTheFileTheLineAndTheProblem) {
             "devices.toml:3: device \"A\": unknown profile \"TQN731\" (known: TQN730, DM-D202)"},
         {"[devices.A]\nservice = \"simulated\"\nport = \"/dev/ttyS0\"\n",
             "devices.toml:3: device \"A\": key \"port\" does not apply to a simulated display"},
+        {"[devices.A]\nservice = \"simulated\"\ncharacter-set = 1252\n",
+            "devices.toml:3: device \"A\": character-set 1252 is not one this display shows "
+            "(437,850,858,997,998)"},
+        {"[devices.A]\nservice = \"serial\"\nport = \"/dev/ttyS0\"\ncharacter-set = 4\n",
+            "devices.toml:4: device \"A\": character-set 4 is not a character set (997 Unicode, 998 ASCII, "
+            "or a code page such as 437)"},
         {"[devices.A]\nservice = \"simulated\"\ntrace = \"\"\n",
             "devices.toml:3: device \"A\": an empty path is not a file"},
         {"[devices]\nA = 5\n",

@@ -157,8 +157,10 @@ TEST(CharacterMapping, charactersTheSetCannotShowBecomeQuestionMarks) {
 TEST(CharacterMapping, onlyListedSetsCanBeChosen) {
     Driver d;
     ASSERT_TRUE(d.openClaimEnable());
+    EXPECT_EQ(d.readInt("CharacterSet"), 997);  // a display that takes Unicode opens with it
+    ASSERT_EQ(d.write("CharacterSet", I(437)), OPOS_SUCCESS);
     EXPECT_EQ(d.write("CharacterSet", I(1252)), OPOS_E_ILLEGAL);  // DM-D202 has it, TQN730 not
-    EXPECT_EQ(d.write("CharacterSet", I(997)), OPOS_E_ILLEGAL);
+    EXPECT_EQ(d.write("CharacterSet", I(999)), OPOS_E_ILLEGAL);
     EXPECT_EQ(d.readInt("CharacterSet"), 437);
     Driver dm("DM-D202");
     ASSERT_TRUE(dm.openClaimEnable());

@@ -124,3 +124,22 @@ TEST(Trace, aLineThatCannotBeWrittenIsCutAwayReportedOnceAndCountedLater) {
     EXPECT_NE(log.find(" D 3 trace lines could not be written (File too large)\n"), std::string::npos) << log;
     EXPECT_TRUE(log.ends_with(" D back\n")) << log;
 }
+
+TEST(Trace, aFallbackLineShowsTheCharactersInUnicodeAndNoControlCharacterRaw) {
+    Folder folder;
+    const fs::path file = folder.path / "trace.log";
+    {
+        device::Trace trace(file.string());
+        trace.fallback("TQN730", U"\u00df", U"ss", "transliteration");
+        // A line separator and a quote must not break or end anything.
+        trace.fallback("TQN730", U"\u2028\"", U"??", "question mark");
+    }
+    const std::string text = slurp(file);
+    EXPECT_NE(
+        text.find(" TQN730 fallback U+00DF \"\u00df\" -> \"ss\" (transliteration)\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(" TQN730 fallback U+2028 U+0022 \"\\u{2028}\\\"\" -> \"??\" (question mark)\n"),
+        std::string::npos)
+        << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+}

@@ -117,12 +117,15 @@ void drain(emulator::PtyServer& server, emulator::VirtualDisplay& display, emula
 
 // The devices the console gets when a device configuration, written into
 // `folder` and named by LDT_DEVICE_CONFIG as the run command does, wires
-// "TQN730" to a serial display on `port`.
+// "TQN730" to a serial display on `port`, in code page 437, whose letters
+// every set's table holds (Unicode, where a set may show them otherwise, is
+// the multilingual test's).
 app::DeviceSetup devicesWiredTo(
     const fs::path& folder, const std::string& port, std::string_view commandSet) {
     const fs::path config = folder / "devices.toml";
     std::ofstream(config) << "[devices.\"TQN730\"]\nservice = \"serial\"\nport = \"" << port
-                          << "\"\nbaud = 115200\ncommand-set = \"" << commandSet << "\"\n";
+                          << "\"\nbaud = 115200\ncommand-set = \"" << commandSet
+                          << "\"\ncharacter-set = 437\n";
     ::setenv("LDT_DEVICE_CONFIG", config.c_str(), 1);
     app::DeviceSetup devices = app::setUpDevicesFromEnvironment();
     ::unsetenv("LDT_DEVICE_CONFIG");

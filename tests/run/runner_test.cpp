@@ -109,11 +109,11 @@ TEST(Scripts, aFailedCheckTellsWhereWhatWasExpectedAndWhatCame) {
 TEST(Scripts, aSerialDisplaysBytesAndScreenOnTheVirtualDisplayAndItsLoss) {
     LocalTarget target;
     const std::string report = runText(target,
-        "Open DEVICE; ClaimDevice 1000; DeviceEnabled = true\n"
+        "Open DEVICE; ClaimDevice 1000; DeviceEnabled = true; CharacterSet = 437\n"
         "DisplayTextAt 1 0 \"Total\" 0 -> OPOS_SUCCESS\n"
         "expect wire 0A \"Total\"\n"  // from home, one line down is the cheapest way
         "DisplayText \"\\u{E9}\" 0\n"
-        "expect wire 82\n"  // code page 437
+        "expect wire 82\n"  // code page 437, chosen after enable
         "expect screen \"\" \"Total\\u{E9}\"\n"
         "expect cursor 1 6\n"
         "ClearText\n"
@@ -133,6 +133,29 @@ TEST(Scripts, aSerialDisplaysBytesAndScreenOnTheVirtualDisplayAndItsLoss) {
     const std::vector<std::string> rows = target.virtualRows("virtual:DM-D");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], "Hi                  ");
+}
+
+// A script written in another language reads as it is written: its text
+// and expectations in Unicode, on a simulated display (which transliterates
+// what its pages lack) and on a virtual DM-D (which switches code pages and
+// shows everything), and a failed check tells the screen in Unicode too.
+TEST(Scripts, textAndExpectationsInAnyLanguage) {
+    LocalTarget target;
+    const std::string script =
+        "Open DEVICE; ClaimDevice 1000; DeviceEnabled = true\n"
+        "DisplayText \"Grüße, Привет\" 0\n"
+        "expect CharacterSet 997\n"
+        "expect screen EXPECTED \"\"\n";
+    const auto run = [&](const std::string& device, const std::string& expected) {
+        std::string text = script;
+        text.replace(text.find("EXPECTED"), 8, "\"" + expected + "\"");
+        return runText(target, text, device);
+    };
+    EXPECT_NE(run("TQN730", "Grüße, Privet").find("2 passed, 0 failed"), std::string::npos);
+    EXPECT_NE(run("virtual:DM-D", "Grüße, Привет").find("2 passed, 0 failed"), std::string::npos);
+    const std::string failed = run("TQN730", "Grüße, Привет");
+    EXPECT_NE(failed.find("row 0 shows \"Grüße, Privet\", expected \"Grüße, Привет\""), std::string::npos)
+        << failed;
 }
 
 TEST(Scripts, theWholeRunAsJUnitXml) {

@@ -23,7 +23,8 @@ struct Row {
     std::string cd5220;
 };
 
-// One script; the cursor is hidden until the cursor row, so until then the
+// One script, on displays set to open with PC437 (Unicode has a test of
+// its own); the cursor is hidden until the cursor row, so until then the
 // writer never spends bytes putting it back where the model has it.
 const std::vector<Row>& script() {
     static const std::vector<Row> rows{
@@ -56,7 +57,7 @@ const std::vector<Row>& script() {
 
 void runScript(const model::CommandSet& set, const std::function<const std::string&(const Row&)>& expected) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), {.baud = 115200}, &set, 2, 20});
+    serial::SerialDisplay display({"test", pty.slavePath(), {.baud = 115200}, &set, 2, 20, false, 437});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     for (const Row& row : script()) {
@@ -79,7 +80,7 @@ TEST(SerialDisplay, cd5220SendsTheLeastBytesForEachOperation) {
 
 TEST(SerialDisplay, blinkFollowsTheWholeDisplayAndReverseEachCharacter) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20});
+    serial::SerialDisplay display({"test", pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20, false, 437});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     pty.take();
@@ -122,7 +123,8 @@ TEST(SerialDisplay, enableSendsEachSetsInitialisation) {
                 "B" +
                 blankRow + "\x0D"},
         {"AEDEX", "!#9" + blankRow + blankRow + "\x0D"},
-        {"ANSI", "\x1B\x52\x00\x1B[2J\x1B[1;1H\x1B\x52\x30"s},
+        // In Unicode a page is chosen when text needs one.
+        {"ANSI", "\x1B\x52\x00\x1B[2J\x1B[1;1H"s},
     };
     for (const auto& row : rows) {
         serialtest::Pty pty;
@@ -140,11 +142,11 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     EXPECT_EQ(dmD.capReverse, cap::reverseEach);
     EXPECT_EQ(std::vector<std::int32_t>(dmD.levels().begin(), dmD.levels().end()),
         (std::vector<std::int32_t>{20, 40, 60, 100}));
-    EXPECT_EQ(dmD.characterSetList, "437,850,852,858,866,998,1252");
+    EXPECT_EQ(dmD.characterSetList, "437,850,852,858,866,997,998,1252");
     const auto cd = serial::profileFor(model::cd5220(), 4, 40);
     EXPECT_EQ(cd.capBlink, cap::blinkNone);
     EXPECT_EQ(cd.capReverse, cap::reverseNone);
-    EXPECT_EQ(cd.characterSetList, "437,998");
+    EXPECT_EQ(cd.characterSetList, "437,997,998");
     EXPECT_EQ(cd.rows, 4);
     EXPECT_EQ(cd.columns, 40);
     // Per-character blink on UTC standard; no cursor, no dimming on the
@@ -160,14 +162,14 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
     EXPECT_EQ(aedex.capBlink, cap::blinkNone);
     const auto ansi = serial::profileFor(*model::findCommandSet("ANSI"), 2, 20);
     EXPECT_EQ(ansi.capCursorType, 0);
-    EXPECT_EQ(ansi.characterSetList, "437,858,866,998");
+    EXPECT_EQ(ansi.characterSetList, "437,858,866,997,998");
     EXPECT_EQ(
-        serial::profileFor(*model::findCommandSet("Logic Controls"), 2, 20).characterSetList, "437,998");
+        serial::profileFor(*model::findCommandSet("Logic Controls"), 2, 20).characterSetList, "437,997,998");
 }
 
 TEST(SerialDisplay, externalHealthCheckLightsEveryCellThenPutsThePictureBack) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20});
+    serial::SerialDisplay display({"test", pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20, false, 437});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     display.apply(op::Text{U"HELLO"});

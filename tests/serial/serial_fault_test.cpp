@@ -27,11 +27,11 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // A control whose device is a display of the set (DM-D by default) on
-// `port` at 115200 baud.
+// `port` at 115200 baud, set to open with PC437.
 Driver serialDriver(const std::string& port, const model::CommandSet& set = model::dmD()) {
     const std::string name = uniqueDeviceName("serial");
     auto registry = std::make_shared<device::DeviceRegistry>();
-    const serial::SerialSettings settings{name, port, {.baud = 115200}, &set, 2, 20};
+    const serial::SerialSettings settings{name, port, {.baud = 115200}, &set, 2, 20, false, 437};
     registry->add(name, [settings] { return std::make_unique<serial::SerialDisplay>(settings); });
     return Driver(name, registry);
 }
