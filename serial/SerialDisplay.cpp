@@ -27,16 +27,19 @@ const SetLists& listsOf(const model::CommandSet& set) {
     if (added) {
         // The set's code tables, and Unicode in its place among them.
         std::string& list = it->second.characterSets;
+        const auto append = [&list](std::int32_t characterSet) {
+            if (!list.empty()) list += ',';
+            list += std::to_string(characterSet);
+        };
         bool unicode = false;
         for (const model::CodeTable& table : set.codeTables) {
             if (!unicode && table.characterSet > model::charSetUnicode) {
-                list += (list.empty() ? "" : ",") + std::to_string(model::charSetUnicode);
+                append(model::charSetUnicode);
                 unicode = true;
             }
-            if (!list.empty()) list += ',';
-            list += std::to_string(table.characterSet);
+            append(table.characterSet);
         }
-        if (!unicode) list += (list.empty() ? "" : ",") + std::to_string(model::charSetUnicode);
+        if (!unicode) append(model::charSetUnicode);
         for (const model::Level& level : set.levels) it->second.levels.push_back(level.percent);
     }
     return it->second;

@@ -207,7 +207,8 @@ TEST(EveryLanguage, onEveryCommandSetTheVirtualDisplayShowsWhatTheGlassShows) {
         auto trace = std::make_shared<device::Trace>(tracePath);
         const std::string name = uniqueDeviceName("every-language");
         auto registry = std::make_shared<device::DeviceRegistry>();
-        const serial::SerialSettings settings{name, pty.slavePath(), 115200, &set, 2, 20, false, {}};
+        const serial::SerialSettings settings{
+            name, pty.slavePath(), {.baud = 115200}, &set, 2, 20, false, {}};
         registry->add(
             name, [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); });
         Driver d(name, registry);
@@ -307,7 +308,8 @@ TEST(EveryLanguage, aCodePageBehavesAsBeforeWhateverTheTextIs) {
     auto trace = std::make_shared<device::Trace>(tracePath);
     const std::string name = uniqueDeviceName("code-page");
     auto registry = std::make_shared<device::DeviceRegistry>();
-    const serial::SerialSettings settings{name, pty.slavePath(), 115200, &model::dmD(), 2, 20, false, {}};
+    const serial::SerialSettings settings{
+        name, pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20, false, {}};
     registry->add(
         name, [settings, trace] { return std::make_unique<serial::SerialDisplay>(settings, trace); });
     Driver d(name, registry);

@@ -80,7 +80,8 @@ TEST(SerialDisplay, cd5220SendsTheLeastBytesForEachOperation) {
 
 TEST(SerialDisplay, blinkFollowsTheWholeDisplayAndReverseEachCharacter) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20, false, 437});
+    serial::SerialDisplay display(
+        {"test", pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20, false, 437});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     pty.take();
@@ -169,7 +170,8 @@ TEST(SerialDisplay, capabilitiesComeFromTheCommandSet) {
 
 TEST(SerialDisplay, externalHealthCheckLightsEveryCellThenPutsThePictureBack) {
     serialtest::Pty pty;
-    serial::SerialDisplay display({"test", pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20, false, 437});
+    serial::SerialDisplay display(
+        {"test", pty.slavePath(), {.baud = 115200}, &model::dmD(), 2, 20, false, 437});
     display.claim(std::chrono::milliseconds(0));
     ASSERT_EQ(display.enable(), 0);
     display.apply(op::Text{U"HELLO"});
