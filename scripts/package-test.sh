@@ -16,9 +16,11 @@ fi
 
 # Control data: the dependencies are computed from the programs' libraries.
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libserialport0 libtomlplusplus3 libstdc++6; do
+for lib in libqt6widgets6 libserialport0 libtomlplusplus3 libfreetype6 libicu72 libstdc++6; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
+# The 5x7 font is read at run time; an X font package is recommended, not depended on.
+grep -q xfonts-base <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "Recommends lacks xfonts-base"
 [ "$(dpkg-deb -f "$deb" Package)" = linedisplaytest ] || fail "wrong package name"
 
 # Contents.

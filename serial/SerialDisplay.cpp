@@ -1,7 +1,9 @@
 #include "serial/SerialDisplay.h"
 
 #include "display/ResultCodes.h"
+#include "lettering/Font.h"
 #include "model/CharacterSets.h"
+#include "model/Repertoire.h"
 
 #include <map>
 #include <mutex>
@@ -117,6 +119,11 @@ void SerialDisplay::openPort(std::chrono::milliseconds timeout, bool claiming) {
                                ", command set " + std::string(settings_.commandSet->name);
             if (!port_->notApplied().empty())
                 line += "; not applied by this port (a pseudo-terminal): " + port_->notApplied();
+            // Without the 5x7 font (a recommended package) letters the pages
+            // lack are transliterated instead of drawn: say why.
+            if (const lettering::Font& font = lettering::Font::standard();
+                font.empty() && model::repertoireOf(*settings_.commandSet).user.budget > 0)
+                line += "; no user characters: " + font.problem();
             trace_->note(settings_.deviceName, line);
         }
     } catch (const PortError& e) {
