@@ -35,7 +35,9 @@ for f in /usr/bin/TQN730Test /usr/bin/ldt-virtual-display /usr/bin/ldt-devices /
          /usr/share/doc/linedisplaytest/copyright /usr/share/doc/linedisplaytest/changelog.gz \
          /usr/share/doc/linedisplaytest/examples/devices.toml \
          /usr/share/doc/linedisplaytest/examples/60-linedisplaytest.rules; do
-  printf '%s\n' "${files[@]}" | grep -qxF "$f" || fail "the package lacks $f"
+  # A here-string, not a pipe: grep -q quits at the first match, and under
+  # pipefail the writer's broken pipe would read as a missing file.
+  grep -qxF "$f" <<<"$(printf '%s\n' "${files[@]}")" || fail "the package lacks $f"
 done
 
 removed=0
