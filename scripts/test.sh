@@ -59,7 +59,9 @@ stage "build and test" normal
 if [ "${LDT_SKIP_STYLE:-0}" != 1 ]; then stage "static checks" "$here/scripts/check-style.sh" "$here/build"; fi
 package() {
   local deb
-  deb="$("$here/scripts/package.sh" | tee /dev/stderr | tail -n 1)"
+  # Shown through a copy of the descriptor, not by opening /dev/stderr: that
+  # would truncate a log file the run's standard error is redirected to.
+  deb="$("$here/scripts/package.sh" | tee >(cat >&2) | tail -n 1)"
   "$here/scripts/package-test.sh" "$deb"
 }
 if [ "${LDT_SKIP_PACKAGE:-0}" != 1 ]; then stage "Debian package" package; fi
